@@ -1,0 +1,38 @@
+// Modal message boxes raised by libraries and the utility. The program installs a presenter
+// (r4t: Qt dialogs); without one the caption and text go to standard error and the default answer
+// is taken, so nothing ever waits for an answer nobody can give.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/api.h"
+
+namespace platform {
+
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
+enum class MsgIcon { None, Information, Warning, Error, Question };
+enum class MsgAnswer { Ok, Cancel, Yes, No, Retry };
+
+struct Message {
+  std::string text;     // Windows-1252 bytes, as the system's texts are
+  std::string caption;  // Windows-1252 bytes
+  MsgButtons buttons = MsgButtons::Ok;
+  MsgIcon icon = MsgIcon::None;
+  MsgAnswer default_answer = MsgAnswer::Ok;
+};
+
+using MessagePresenter = std::function<MsgAnswer(const Message&)>;
+
+// Installs the presenter for the whole process; an empty function removes it.
+ZPX_PLATFORM_API void set_message_presenter(MessagePresenter presenter);
+
+// Shows the message and returns the answer.
+ZPX_PLATFORM_API MsgAnswer message_box(const Message& message);
+
+// Convenience: default answer No for YesNo boxes, Ok otherwise.
+ZPX_PLATFORM_API MsgAnswer message_box(const std::string& text, const std::string& caption,
+                                       MsgButtons buttons = MsgButtons::Ok,
+                                       MsgIcon icon = MsgIcon::None);
+
+}  // namespace platform

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the default and the sanitizer build and runs every test in
+# both. Exits non-zero when anything fails. PRESETS="default" limits the run to one build.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/deps.sh
+PRESETS=${PRESETS:-"default asan"}
+if [ -n "${CI:-}" ]; then
+  PRESETS=${CI_PRESETS:-"ci ci-asan"}
+fi
+export QT_QPA_PLATFORM=offscreen
+status=0
+for preset in $PRESETS; do
+  echo "=== build: $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+  echo "=== test: $preset"
+  ctest --preset "$preset" -j2 || status=1
+done
+exit $status
