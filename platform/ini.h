@@ -43,8 +43,9 @@ class ZPX_PLATFORM_API IniFile {
   IniFile(const IniFile&);
   IniFile& operator=(const IniFile&);
 
+ struct Data;  // the parsed file, shared by copies
+
  private:
-  struct Data;
   std::shared_ptr<const Data> d_;
 };
 

@@ -68,8 +68,9 @@ class ZPX_PLATFORM_API Registry {
   Registry(const Registry&);
   Registry& operator=(const Registry&);
 
+ struct Data;  // the parsed file, shared by copies
+
  private:
-  struct Data;
   std::shared_ptr<const Data> d_;
 };
 
