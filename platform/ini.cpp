@@ -1,5 +1,7 @@
 #include "platform/ini.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -70,6 +72,8 @@ IniFile& IniFile::operator=(const IniFile&) = default;
 
 IniFile IniFile::load(const std::string& path) {
   IniFile f;
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return f;
   std::ifstream in(path, std::ios::binary);
   if (!in) return f;
   std::stringstream ss;

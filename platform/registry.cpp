@@ -1,5 +1,7 @@
 #include "platform/registry.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -253,7 +255,8 @@ Registry Registry::open_default() { return open_file(default_path()); }
 Registry Registry::open_file(const std::string& path) {
   Registry r;
   std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  struct stat st;
+  if (!in || stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
     auto d = std::make_shared<Data>();
     d->source = path;
     r.d_ = d;
