@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "common/zpx_format.h"
+#include "compiler/compile.h"
+#include "compiler/context.h"
+#include "compiler/directives.h"
+#include "compiler/line_reader.h"
+#include "compiler/writer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string read_all(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+// Each test compiles in a fresh folder of its own.
+class Compile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("zpxc-test-" + std::to_string(getpid()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    old_ = fs::current_path();
+    fs::current_path(dir_);
+  }
+  void TearDown() override {
+    fs::current_path(old_);
+    fs::remove_all(dir_);
+  }
+  // Compiles source text as "t.zpf"; returns the result, the listing and the image.
+  int compile(const std::string& source, std::string& listing, std::string& image) {
+    std::ofstream("t.zpf", std::ios::binary) << source;
+    fs::remove("t.zpx");
+    int r = compiler::compile_entry("t.zpf", nullptr, nullptr, nullptr);
+    listing = read_all("zpxc.out");
+    image = fs::exists("t.zpx") ? read_all("t.zpx") : "";
+    return r;
+  }
+  fs::path dir_, old_;
+};
+
+std::vector<int> g_progress;
+void record_progress(std::int32_t p) { g_progress.push_back(p); }
+
+}  // namespace
+
+TEST_F(Compile, OnlyCommentsGiveTheSmallestKeytable) {
+  std::string listing, image;
+  ASSERT_EQ(compile("! nothing but a comment\n", listing, image), 0);
+  EXPECT_EQ(listing, "OK\n");
+  ASSERT_EQ(image.size(), 317u);
+  const auto* b = reinterpret_cast<const std::uint8_t*>(image.data());
+  EXPECT_TRUE(zpx::has_magic({b, image.size()}));
+  EXPECT_EQ(zpx::get_be16(b + 6), 0x013D);
+  EXPECT_EQ(zpx::get_be16(b + 302), 0x0130);
+  const std::uint8_t tail[] = {0x01, 0x38, 0x01, 0x03, 0x01, 0xBF, 0x00, 0x00, 0x01, 0x2E, 0x02, 0x00, 0x2C};
+  EXPECT_EQ(image.substr(304), std::string(reinterpret_cast<const char*>(tail), sizeof tail));
+  const std::uint8_t sounds[] = {0x55, 0x02, 0xFF, 0x14, 0x00, 0x04, 0x54, 0x04, 0x04, 0x54};
+  EXPECT_EQ(image.substr(292, 10), std::string(reinterpret_cast<const char*>(sounds), sizeof sounds));
+  EXPECT_EQ(image.substr(4, 2), std::string(2, '\0'));
+  EXPECT_EQ(image.substr(8, 284), std::string(284, '\0'));
+}
+
+TEST_F(Compile, WholeListings) {
+  struct Case {
+    std::string source;
+    std::string listing;
+    int result;
+  } cases[] = {
+      {"", "ERROR: Nothing to do!", -1},
+      {"! a\n! b\n! c\n! d\n! e\n! f\n! g\n! h\n! i\n! j\n! k\nTYPE XX99\n",
+       "012: TYPE XX99\nERROR (line 12): unknown type\n1 error(s)\n", -1},
+      {"FOO 1\r\nTY PE\r\n", "001: FOO 1\r\nERROR (line 1): unknown command\n002: TY PE\r\nERROR (line 2): unknown command\n2 error(s)\n", -1},
+      {"BAR", "001: BARERROR (line 1): unknown command\n1 error(s)\n", -1},
+      {"LANG GR,X\n", "001: LANG GR,X\nERROR (line 1): unknown sign. 'S' or 'C' expected\n1 error(s)\n", -1},
+      {"HK0 \"a\"\n", "001: HK0 \"a\"\nERROR (line 1): not supported by this compiler version\n1 error(s)\n", -1},
+      {"\t# TYPE ZK01 ! a model\n", "OK\n", 0},
+  };
+  for (const auto& k : cases) {
+    std::string listing, image;
+    EXPECT_EQ(compile(k.source, listing, image), k.result) << k.source;
+    EXPECT_EQ(listing, k.listing) << k.source;
+    EXPECT_EQ(image.empty(), k.result != 0) << k.source;
+  }
+}
+
+TEST_F(Compile, FileNames) {
+  std::ofstream("k.zpf") << "! x\n";
+  fs::create_directories("out");
+  EXPECT_EQ(compiler::compile_entry("k", nullptr, "out/", nullptr), 0);
+  EXPECT_TRUE(fs::exists("k.zpx"));
+  EXPECT_EQ(read_all("out/zpxc.out"), "OK\n");
+  EXPECT_EQ(compiler::compile_entry("k.zpf", "t2", "list", nullptr), 0);
+  EXPECT_TRUE(fs::exists("t2.zpx"));
+  EXPECT_TRUE(fs::exists("list.out"));
+  EXPECT_EQ(compiler::compile_entry("k.zpf", "t3.bin", "out", nullptr), 0);
+  EXPECT_TRUE(fs::exists("t3.bin"));
+  EXPECT_EQ(read_all("out/zpxc.out"), "OK\n");
+  EXPECT_EQ(compiler::target_path(nullptr, "a.b/c.zpf"), "a.b/c.zpx");
+  EXPECT_EQ(compiler::target_path("dir/", "x.zpf"), "x.zpx");
+  std::string src;
+  EXPECT_FALSE(compiler::source_path("dir/", src));
+  EXPECT_TRUE(compiler::source_path("dir/name", src));
+  EXPECT_EQ(src, "dir/name.zpf");
+}
+
+TEST_F(Compile, FailuresOfTheEntry) {
+  EXPECT_EQ(compiler::compile_entry(nullptr, nullptr, nullptr, nullptr), -2);
+  EXPECT_EQ(read_all("zpxc.out"), "ERROR: filename expected\n  zpxc <filename[.zpf]>");
+  EXPECT_EQ(compiler::compile_entry("dir/", nullptr, nullptr, nullptr), -2);
+  EXPECT_EQ(compiler::compile_entry("missing", nullptr, nullptr, nullptr), -1);
+  EXPECT_EQ(read_all("zpxc.out"), "FATAL: 'missing.zpf' not found\n");
+  EXPECT_EQ(compiler::compile_entry("x.zpf", nullptr, "/nonexistent/dir/l.out", nullptr), -3);
+  std::ofstream("k.zpf") << "! x\n";
+  EXPECT_EQ(compiler::compile_entry("k.zpf", "/nonexistent/dir/k.zpx", nullptr, nullptr), -1);
+  EXPECT_EQ(read_all("zpxc.out"), "FATAL: can't open file '/nonexistent/dir/k.zpx'");
+}
+
+TEST_F(Compile, ProgressAfterLines1And17And100AtTheEnd) {
+  std::string src;
+  for (int i = 0; i < 20; ++i) src += "! line\n";
+  std::ofstream("p.zpf") << src;
+  g_progress.clear();
+  ASSERT_EQ(compiler::compile_entry("p.zpf", nullptr, nullptr, record_progress), 0);
+  EXPECT_EQ(g_progress, (std::vector<int>{5, 85, 100}));
+  std::ofstream("q.zpf") << src << "BAD\n";
+  g_progress.clear();
+  ASSERT_EQ(compiler::compile_entry("q.zpf", nullptr, nullptr, record_progress), -1);
+  EXPECT_EQ(g_progress, (std::vector<int>{4, 80}));
+}
+
+TEST_F(Compile, TwoCallsInOneProcessGiveTheSameBytes) {
+  std::string l1, i1, l2, i2;
+  const std::string src = "TYPE ZK11\nLANG SG,S\nMEMORY 7000\nSOUND 10,20\nMOD +OPOS\n";
+  ASSERT_EQ(compile("TYPE ZK05\nBASE H\nLANG FR\n", l1, i1), 0);
+  ASSERT_EQ(compile(src, l1, i1), 0);
+  ASSERT_EQ(compile(src, l2, i2), 0);
+  EXPECT_EQ(i1, i2);
+  EXPECT_EQ(static_cast<unsigned char>(i1[4]), 0x08);  // OPOS forces US, keeps the lock bit
+}
+
+TEST_F(Compile, FailedWriteKeepsTheOldKeytable) {
+  std::ofstream("k.zpf") << "! x\n";
+  std::ofstream("k.zpx") << "old";
+  std::ofstream("big.zpf") << "MEMORY 512\nPORT 9600,\"" + std::string(200, 'A') + "\"\nMSR \"" + std::string(200, 'B') + "\"\n";
+  EXPECT_EQ(compiler::compile_entry("big.zpf", "k.zpx", nullptr, nullptr), -1);
+  EXPECT_EQ(read_all("zpxc.out"), "FATAL: zpx-file to long\n");
+  EXPECT_EQ(read_all("k.zpx"), "old");
+}
+
+TEST(LineReader, Normalisation) {
+  struct Case {
+    const char* raw;
+    const char* keyword;
+    const char* argument;
+  } cases[] = {
+      {"type zk01\n", "TYPE", "ZK01"},
+      {"  #\xA7lang gr , c ! comment\n", "LANG", "GR,C"},
+      {"A01 \"a b\\\"c\" x\n", "A01", "\"a b\\\"c\"X"},
+      {"!@keylayer: EasyLayer 2\n", "KEYLAYER", ":EASYLAYER2"},
+      {"! just a comment\n", "", ""},
+      {"TY PE\n", "TY", "PE"},
+      {"MSR \"unterminated\n", "MSR", "\"unterminated\n"},
+      {"KEY", "KEY", ""},
+  };
+  for (const auto& k : cases) {
+    compiler::Line line;
+    compiler::normalise(k.raw, line);
+    EXPECT_EQ(line.keyword, k.keyword) << k.raw;
+    EXPECT_EQ(line.argument, k.argument) << k.raw;
+  }
+}
+
+TEST(LineReader, LongLinesContinueInTheNextRead) {
+  std::string text = std::string(600, 'A') + "\nB\n";
+  std::FILE* f = fmemopen(text.data(), text.size(), "rb");
+  compiler::Line line;
+  ASSERT_TRUE(compiler::read_line(f, line));
+  EXPECT_EQ(line.raw.size(), 499u);
+  EXPECT_EQ(line.keyword.size(), 499u);
+  ASSERT_TRUE(compiler::read_line(f, line));
+  EXPECT_EQ(line.raw, std::string(101, 'A') + "\n");
+  ASSERT_TRUE(compiler::read_line(f, line));
+  EXPECT_EQ(line.keyword, "B");
+  EXPECT_FALSE(compiler::read_line(f, line));
+  std::fclose(f);
+}
