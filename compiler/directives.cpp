@@ -4,6 +4,7 @@
 
 #include "common/languages.h"
 #include "compiler/context.h"
+#include "compiler/definitions.h"
 #include "compiler/messages.h"
 #include "compiler/values.h"
 
@@ -381,7 +382,7 @@ const std::vector<std::string_view>& model_table() {
 
 void process_line(Context& ctx, std::string_view keyword, std::string_view argument) {
   if (keyword.empty()) return;
-  if (is_key_line(keyword)) return report(ctx, Msg::NotSupported);
+  if (is_key_line(keyword)) return key_line(ctx, keyword, argument);
   const Directive* found = nullptr;
   for (const auto& d : kDirectives) {
     if (keyword.find(d.name) != std::string_view::npos) {
@@ -407,15 +408,12 @@ void process_line(Context& ctx, std::string_view keyword, std::string_view argum
     case Handler::Para: return do_para(ctx, rest);
     case Handler::Memory: return do_memory(ctx, rest);
     case Handler::Version: return do_version(ctx, rest);
-    case Handler::Def:
-    case Handler::Hotkey:
-    case Handler::Conv:
-    case Handler::Keytable:
-    case Handler::Keylayer:
-    case Handler::Deadkey:
-      // Code strings and key definitions are not compiled by this version: refuse the source
-      // rather than write a keytable that silently lacks them.
-      return report(ctx, Msg::NotSupported);
+    case Handler::Def: return do_def(ctx, rest);
+    case Handler::Hotkey: return do_hotkey(ctx, keyword, a);
+    case Handler::Conv: return do_conv(ctx, rest);
+    case Handler::Keytable: return do_keytable(ctx, rest);
+    case Handler::Keylayer: return do_keylayer(ctx, rest);
+    case Handler::Deadkey: return do_deadkey(ctx, rest);
   }
 }
 

@@ -43,7 +43,6 @@ constexpr MessageRow kRows[] = {
     {Msg::KeytableTooMany, "keytable too many codes", "a 257th KEYTABLE entry"},
     {Msg::UseKeytableFailed, "use keytable failed", "DEADKEY before any KEYTABLE entry"},
     {Msg::MultipleDefinedKey, "multiple defined key", "a built-in definition repeats a definition of the key"},
-    {Msg::NotSupported, "not supported by this compiler version", "a key line or directive this version cannot compile yet"},
 };
 
 static_assert(sizeof kRows / sizeof kRows[0] == static_cast<std::size_t>(Msg::Count));

@@ -13,7 +13,7 @@ enum class Msg {
   BaseCharacter, MoreThan8Scancodes, AssignmentConversion, ParaMore, ParaLess, ParaUnknown,
   MemorySize, UnexpectedHex, StringSign, StringTooLong, ConversionAscii, ConversionScancode,
   UnknownKeycode, MultipleAssignment, PrefixSign, LayerCharacter, EasyLayerDefinition,
-  MaxLayers, KeytableTooMany, UseKeytableFailed, MultipleDefinedKey, NotSupported,
+  MaxLayers, KeytableTooMany, UseKeytableFailed, MultipleDefinedKey,
   Count
 };
 

@@ -84,7 +84,7 @@ TEST_F(Compile, WholeListings) {
       {"FOO 1\r\nTY PE\r\n", "001: FOO 1\r\nERROR (line 1): unknown command\n002: TY PE\r\nERROR (line 2): unknown command\n2 error(s)\n", -1},
       {"BAR", "001: BARERROR (line 1): unknown command\n1 error(s)\n", -1},
       {"LANG GR,X\n", "001: LANG GR,X\nERROR (line 1): unknown sign. 'S' or 'C' expected\n1 error(s)\n", -1},
-      {"HK0 \"a\"\n", "001: HK0 \"a\"\nERROR (line 1): not supported by this compiler version\n1 error(s)\n", -1},
+      {"HK0 \"a\"\n", "001: HK0 \"a\"\nERROR (line 1): unknown keycode\n1 error(s)\n", -1},
       {"\t# TYPE ZK01 ! a model\n", "OK\n", 0},
   };
   for (const auto& k : cases) {
