@@ -25,9 +25,21 @@ bool starts_with_layer_marker(const std::string& s, std::size_t i) {
 bool read_line(std::FILE* source, Line& line) {
   line = Line{};
   // As a line-buffered read of at most 499 characters: a longer line goes on in the next read.
+  // Read as a text file: a carriage return before a line feed is not part of the line, and
+  // Ctrl+Z ends the file, as sources written by DOS and Windows editors expect.
   std::string raw;
   int c;
   while (raw.size() < kRawLineMax && (c = std::fgetc(source)) != EOF) {
+    if (c == 0x1A) {
+      while (std::fgetc(source) != EOF) {
+      }
+      break;
+    }
+    if (c == '\r') {
+      int next = std::fgetc(source);
+      if (next == '\n') c = '\n';
+      else if (next != EOF) std::ungetc(next, source);
+    }
     raw += static_cast<char>(c);
     if (c == '\n') break;
   }
