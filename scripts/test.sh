@@ -17,4 +17,10 @@ for preset in $PRESETS; do
   echo "=== test: $preset"
   ctest --preset "$preset" -j2 || status=1
 done
+# A short run of the compiler's fuzz target (the long run is scripts/fuzz.sh).
+if [ "${FUZZ_SECONDS:-20}" != 0 ]; then
+  echo "=== fuzz: compiler, ${FUZZ_SECONDS:-20} s"
+  FUZZ_SECONDS=${FUZZ_SECONDS:-20} ./scripts/fuzz.sh || status=1
+fi
+if [ $status = 0 ]; then echo "all tests passed"; else echo "TESTS FAILED"; fi
 exit $status
