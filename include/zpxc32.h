@@ -20,6 +20,13 @@ typedef void (*zpxc_progress)(int32_t percent);
  * -2 (no source name), -3 (listing cannot be created). */
 int32_t zpxc(const char* source, const char* target, const char* listing, zpxc_progress progress);
 
+/* Renders a zero-terminated code string as ZPF text into destination (128 bytes), for a language
+ * (0-7) and lock mode (nonzero: shift lock); flags are the modifiers held before the codes
+ * (bit 3 Alt, bit 2 Ctrl, bit 1 Shift, bit 0 right Shift). The text's length goes to *length.
+ * Always returns 0. */
+int32_t ScanToASCII(char* destination, const char* codes, int32_t flags, int32_t language, int32_t lock_mode,
+                    int32_t* length);
+
 #ifdef __cplusplus
 }
 #endif
