@@ -14,10 +14,3 @@ extern const std::uint8_t kDeadKeyTables[8][8][3];
 
 }  // namespace compiler
 
-namespace compiler {
-
-// Key labels per language and key index 0-55: variant 0 (unshifted), 1 (shifted), 2 (Caps Lock
-// on), as code page 850 text; "{" is written "{{".
-extern const char* const kKeyLabels[8][56][3];
-
-}  // namespace compiler

@@ -7,6 +7,7 @@
 
 #include "compiler/chartables.h"
 #include "compiler/keynames.h"
+#include "compiler/labels.h"
 
 namespace compiler {
 
