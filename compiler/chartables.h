@@ -9,8 +9,9 @@ namespace compiler {
 // bits 8-11 shift code, bits 12-15 dead-key index; 0 = typed with Alt and the numeric keypad.
 extern const std::uint16_t kCharTables[8][256];
 
-// Dead keys 1-7 per language: shift code and scancode; an entry of zeros is empty.
-extern const std::uint8_t kDeadKeyTables[8][8][3];
+// Dead keys 1-7 per language (index 0 unused): the shift code and the scancode of the dead key;
+// an entry of zeros is empty.
+extern const std::uint8_t kDeadKeyTables[8][8][2];
 
 }  // namespace compiler
 

@@ -1,5 +1,6 @@
 #include "compiler/scancode.h"
 
+#include <algorithm>
 #include <cctype>
 #include <string>
 
@@ -36,10 +37,11 @@ class Converter {
   bool run(std::string_view text, std::vector<std::uint8_t>& result);
 
  private:
-  // Output through the state tracker.
+  // Output through the state tracker. The code string ends at its limit, and a zero byte would
+  // end it on the keyboard, so neither gets through.
   void send(std::uint8_t b) {
     track(b);
-    if (out_.size() < kMaxCodeString) out_.push_back(b);
+    if (b != 0 && out_.size() < kMaxCodeString) out_.push_back(b);
   }
   void track(std::uint8_t b);
 
@@ -65,6 +67,10 @@ class Converter {
   void apply(int code);
   void emit(std::uint8_t ch, bool with_release);
   void dead_key(int index);
+  enum class Item { Done, Empty, Failed };
+  Item item(std::string_view text, std::size_t& i, bool& first_item);
+  bool layer_item(std::string_view text, std::size_t& i);
+  void end_caps();
   void push() { stack_.push_back({mod_, ext_, win_}); }
   void pop_restore();
   void cleanup();
@@ -245,7 +251,7 @@ void Converter::dead_key(int index) {
     entry = s_.custom_deadkeys[static_cast<std::size_t>(index)];
   } else {
     const std::uint8_t* e = kDeadKeyTables[s_.language & 7][index];
-    if (e[0] || e[1]) entry.assign(e, e + (e[2] ? 3 : 2));
+    if (e[0] || e[1]) entry.assign(e, e + 2);
   }
   if (entry.empty()) return;
   if (!make_only_) apply(entry[0]);
@@ -347,6 +353,119 @@ void Converter::cleanup() {
   }
 }
 
+// Caps Lock that a Swiss capital switched on for itself is switched off before the text ends;
+// left on, it would change everything typed after the key.
+void Converter::end_caps() {
+  if (caps_switched_ && !raw_) caps_off();
+  caps_switched_ = false;
+}
+
+namespace {
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+int hex_digit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool starts_with_upper(std::string_view text, std::string_view word) {
+  if (text.size() < word.size()) return false;
+  for (std::size_t k = 0; k < word.size(); ++k)
+    if (std::toupper(static_cast<unsigned char>(text[k])) != word[k]) return false;
+  return true;
+}
+
+// A name in braces is at most this long; nothing beyond it is looked at.
+constexpr std::size_t kMaxItem = 19;
+
+}  // namespace
+
+// LAYER n or EASYLAYER n (one blank allowed before the number): switch to layer n, 0-127.
+bool Converter::layer_item(std::string_view text, std::size_t& i) {
+  const std::string_view window = text.substr(i, kMaxItem);
+  for (std::string_view word : {std::string_view("EASYLAYER"), std::string_view("LAYER")}) {
+    if (!starts_with_upper(window, word)) continue;
+    std::size_t k = word.size();
+    if (k < window.size() && window[k] == ' ') ++k;
+    const std::size_t first = k;
+    int layer = 0;
+    while (k < window.size() && is_digit(window[k]) && layer <= 127) layer = layer * 10 + (window[k++] - '0');
+    if (k == first || layer > 127 || (k < window.size() && is_digit(window[k]))) return false;
+    send(0xF9);
+    send(layer == 0 ? 0x80 : static_cast<std::uint8_t>(layer));
+    i += k;
+    return true;
+  }
+  return false;
+}
+
+// One item inside braces: a character or a name of the key-name table.
+Converter::Item Converter::item(std::string_view text, std::size_t& i, bool& first_item) {
+  if (layer_item(text, i)) return Item::Done;
+  const std::size_t n = text.size();
+  std::size_t end = i;
+  while (end < n && text[end] != '}' && text[end] != '+') {
+    if (end - i == kMaxItem) return Item::Failed;  // longer than any name
+    ++end;
+  }
+  if (end - i == 1) {
+    emit(static_cast<std::uint8_t>(text[i]), mod_ == 0 && ext_ != kAltGr);
+    first_item = false;
+    i = end;
+    return Item::Done;
+  }
+  std::string name;
+  for (std::size_t k = i; k < end; ++k) name += static_cast<char>(std::toupper(static_cast<unsigned char>(text[k])));
+  if ((mod_ & kCtrl) && name == "PAUSE") name = "BREAK";
+  int row = find_key_name(name);
+  if (row == kRowEmpty) return Item::Empty;
+  if (row >= 0) {
+    const auto& rows = key_names();
+    if (!make_only_ || row == kRowE0Shift) {
+      const int mode = rows[static_cast<std::size_t>(row)].mode;
+      if (row >= kRowNormal && mode == 0) {
+        if (first_item) apply(1);
+      } else {
+        apply(mode);
+      }
+    }
+    // Make-only: a modifier named alone is its make code.
+    if (make_only_ && row < 10 && end < n && text[end] == '}') row += 10;
+    const auto& codes = rows[static_cast<std::size_t>(row)].codes;
+    for (std::size_t k = 0; k < codes.size(); ++k) {
+      const std::uint8_t b = codes[k];
+      if (make_only_) {
+        const bool make = b < 0x80;
+        const bool prefix = b >= 0xE0 && k + 1 < codes.size() && codes[k + 1] < 0x80;
+        const bool final_special = k + 1 == codes.size() && b >= 0xFB;
+        if (!make && !prefix && !final_special) continue;
+      }
+      send(b);
+    }
+    first_item = false;
+    i = end;
+    return Item::Done;
+  }
+  // ALT and decimal digits: Alt held while the digits are typed on the numeric keypad.
+  if (name.size() >= 4 && name.compare(0, 3, "ALT") == 0 &&
+      std::all_of(name.begin() + 3, name.end(), is_digit)) {
+    send(0x38);
+    for (std::size_t k = 3; k < name.size(); ++k) {
+      const std::uint8_t pad = kPadDigits[name[k] - '0'];
+      send(pad);
+      send(static_cast<std::uint8_t>(pad | 0x80));
+    }
+    send(0xB8);
+    first_item = false;
+    i = end;
+    return Item::Done;
+  }
+  return Item::Failed;
+}
+
 bool Converter::run(std::string_view text, std::vector<std::uint8_t>& result) {
   raw_ = text.size() >= 2 && text[0] == '{' && text[1] == '\\';
   push();
@@ -354,64 +473,52 @@ bool Converter::run(std::string_view text, std::vector<std::uint8_t>& result) {
   int depth = 0;
   bool first_item = true;
   auto finish = [&](bool clean) {
+    end_caps();
     while (!stack_.empty()) pop_restore();
     if (clean && !hex_) cleanup();
     result = out_;
     return true;
   };
-  auto is_hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
-  auto hex_val = [](char c) { return c <= '9' ? c - '0' : (std::toupper(static_cast<unsigned char>(c)) - 'A' + 10); };
-  std::size_t i = 0;
   const std::size_t n = text.size();
-  while (true) {
-    if (i >= n) return finish(true);
+  std::size_t i = 0;
+  while (i < n) {
     const char c = text[i];
-    const auto uc = static_cast<std::uint8_t>(c);
     if (c == '+') {
+      ++i;
       if (depth == 0) {
         emit('+', true);
+      } else if (i < n && text[i] == '+') {
+        // "++" inside braces: the plus character itself, under the modifiers held.
+        emit('+', false);
         ++i;
-      } else {
-        ++i;
-        if (i < n && text[i] == '+') {
-          emit('+', false);
-          ++i;
-        }
       }
       continue;
     }
     if (c == '\\') {
       if (i + 1 >= n) {
-        if (depth == 0) {
-          emit('\\', true);
-          ++i;
-          continue;
-        }
-        return finish(false);
+        if (depth > 0) return finish(false);
+        emit('\\', true);
+        ++i;
+        continue;
       }
       const char d = text[i + 1];
+      i += 2;
       if (d == '+' || d == '\\' || d == '{' || d == '}') {
         emit(static_cast<std::uint8_t>(d), true);
-        i += 2;
-      } else if (d == 'X' || d == 'x') {
-        if (depth == 0) {
-          emit('\\', true);
-          emit(static_cast<std::uint8_t>(d), true);
-          i += 2;
-        } else {
-          hex_ = true;
-          i += 2;
-          if (i + 1 < n && is_hex(text[i]) && is_hex(text[i + 1])) {
-            send(static_cast<std::uint8_t>(hex_val(text[i]) * 16 + hex_val(text[i + 1])));
-            i += 2;
-          } else if (i < n && is_hex(text[i])) {
-            ++i;
-          }
-        }
       } else if (depth == 0) {
         emit('\\', true);
         emit(static_cast<std::uint8_t>(d), true);
-        i += 2;
+      } else if (d == 'X' || d == 'x') {
+        // A raw byte in hexadecimal; the clean-up then leaves the string alone.
+        hex_ = true;
+        const int hi = i < n ? hex_digit(text[i]) : -1;
+        const int lo = i + 1 < n ? hex_digit(text[i + 1]) : -1;
+        if (hi >= 0 && lo >= 0) {
+          send(static_cast<std::uint8_t>(hi * 16 + lo));
+          i += 2;
+        } else if (hi >= 0) {
+          ++i;
+        }
       } else {
         return false;
       }
@@ -425,106 +532,32 @@ bool Converter::run(std::string_view text, std::vector<std::uint8_t>& result) {
       continue;
     }
     if (c == '}') {
+      ++i;
       if (depth == 0) {
         emit('}', true);
       } else {
         pop_restore();
         --depth;
       }
-      ++i;
       continue;
     }
     if (depth == 0) {
-      emit(uc, true);
+      emit(static_cast<std::uint8_t>(c), true);
       ++i;
       continue;
     }
-    // An item inside braces.
-    std::string upper;
-    for (std::size_t k = i; k < n && upper.size() < 19; ++k)
-      upper += static_cast<char>(std::toupper(static_cast<unsigned char>(text[k])));
-    for (std::string_view word : {"EASYLAYER", "LAYER"}) {
-      if (upper.compare(0, word.size(), word) != 0) continue;
-      std::size_t k = i + word.size();
-      if (k < n && text[k] == ' ') ++k;
-      std::size_t digits = k;
-      int layer = 0;
-      while (digits < n && digits - k < 3 && std::isdigit(static_cast<unsigned char>(text[digits])))
-        layer = layer * 10 + (text[digits++] - '0');
-      if (digits > k && layer <= 127) {
-        send(0xF9);
-        send(layer == 0 ? 0x80 : static_cast<std::uint8_t>(layer));
-        i = digits;
-        goto next;
-      }
-      break;
-    }
-    {
-      std::size_t end = i;
-      while (end < n && text[end] != '}' && text[end] != '+' && end - i < 19) ++end;
-      const std::size_t len = end - i;
-      if (len == 1) {
-        emit(uc, mod_ == 0 && ext_ != kAltGr);
-        first_item = false;
-        i = end;
-        continue;
-      }
-      std::string name;
-      for (std::size_t k = i; k < end; ++k) name += static_cast<char>(std::toupper(static_cast<unsigned char>(text[k])));
-      if ((mod_ & kCtrl) && name == "PAUSE") name = "BREAK";
-      int row = find_key_name(name);
-      if (row == kRowEmpty) {
-        out_.clear();
+    switch (item(text, i, first_item)) {
+      case Item::Done: break;
+      case Item::Failed: return false;
+      case Item::Empty:
+        // EMPTY: the definition sends nothing, whatever else the text holds.
         stack_.clear();
         result.clear();
         return true;
-      }
-      if (row >= 0) {
-        const auto& rows = key_names();
-        if (!make_only_ || row == kRowE0Shift) {
-          const int mode = rows[static_cast<std::size_t>(row)].mode;
-          if (row >= kRowNormal && mode == 0) {
-            if (first_item) apply(1);
-          } else {
-            apply(mode);
-          }
-        }
-        if (make_only_ && row < 10 && end < n && text[end] == '}') row += 10;
-        const auto& codes = rows[static_cast<std::size_t>(row)].codes;
-        for (std::size_t k = 0; k < codes.size(); ++k) {
-          const std::uint8_t b = codes[k];
-          if (make_only_) {
-            const bool make = b < 0x80;
-            const bool prefix = b >= 0xE0 && k + 1 < codes.size() && codes[k + 1] < 0x80;
-            const bool final_special = k + 1 == codes.size() && b >= 0xFB;
-            if (!make && !prefix && !final_special) continue;
-          }
-          send(b);
-        }
-        first_item = false;
-        i = end;
-        continue;
-      }
-      // ALT and decimal digits: the character code on the numeric keypad.
-      if (name.size() >= 4 && name.compare(0, 3, "ALT") == 0 &&
-          name.find_first_not_of("0123456789", 3) == std::string::npos) {
-        send(0x38);
-        for (std::size_t k = 3; k < name.size(); ++k) {
-          const std::uint8_t pad = kPadDigits[name[k] - '0'];
-          send(pad);
-          send(static_cast<std::uint8_t>(pad | 0x80));
-        }
-        send(0xB8);
-        first_item = false;
-        i = end;
-        continue;
-      }
-      return false;
     }
-  next:;
   }
+  return finish(true);
 }
-
 }  // namespace
 
 std::uint16_t character_value(const ConvertSettings& s, std::uint8_t ch) {
