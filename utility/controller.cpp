@@ -37,11 +37,34 @@ bool file_exists(const std::string& path) {
   return stat(path.c_str(), &st) == 0;
 }
 
-// Copies text into a zero-filled buffer of kBuffer bytes, cut to fit.
-void fill(char (&buf)[kBuffer], const std::string& text) {
-  std::memset(buf, 0, kBuffer);
-  std::memcpy(buf, text.data(), std::min(text.size(), kBuffer - 1));
+// An argument that names the keytable: by its extension, or because such a file exists.
+bool names_a_file(const std::string& arg) {
+  const std::string ext = upper_extension(arg);
+  if (ext == ".ZPF" || ext == ".ZPX" || ext == ".ZPS") return true;
+  struct stat st;
+  return stat(arg.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
+
+// Copies text into a zero-filled buffer of kBuffer bytes, cut to fit; false when it was cut.
+bool fill(char (&buf)[kBuffer], const std::string& text) {
+  std::memset(buf, 0, kBuffer);
+  const std::size_t n = std::min(text.size(), kBuffer - 1);
+  std::memcpy(buf, text.data(), n);
+  return n == text.size();
+}
+
+// A file name that does not fit the buffer would name another file: it is never passed on.
+bool fill_name(char (&buf)[kBuffer], const std::string& text) {
+  if (fill(buf, text) && std::strlen(buf) == text.size()) return true;
+  std::memset(buf, 0, kBuffer);
+  return false;
+}
+
+// Releases the action's library on every way out of the action.
+struct ReleaseAtEnd {
+  platform::Library& lib;
+  ~ReleaseAtEnd() { lib.release(); }
+};
 
 std::string buffer_text(const char (&buf)[kBuffer]) { return std::string(buf, strnlen(buf, kBuffer)); }
 
@@ -91,6 +114,18 @@ std::string upper_extension(const std::string& path) {
   return ext;
 }
 
+std::string switch_text(const std::string& command_line) {
+  const std::size_t open = command_line.find('"');
+  if (open == std::string::npos) return command_line;
+  const std::size_t close = command_line.find('"', open + 1);
+  if (close == std::string::npos) return command_line.substr(0, open);
+  return command_line.substr(0, open) + command_line.substr(close + 1);
+}
+
+bool automatic_requested(const std::string& command_line) {
+  return command_line.size() > 3 && switch_text(command_line).find("/A") != std::string::npos;
+}
+
 std::string hex_code(std::int32_t r) {
   char buf[32];
   if (r < 0) std::snprintf(buf, sizeof buf, "(-%02Xh)", static_cast<unsigned>(-static_cast<std::int64_t>(r)) & 0xFFFF);
@@ -112,14 +147,22 @@ void Controller::progress(std::int32_t percent) {
   if (g_active) g_active->view_.set_progress(std::clamp<std::int32_t>(percent, 0, 100));
 }
 
+// The shell has already split the command line and taken the quotes off a name with blanks,
+// while the command line evaluation expects the file name in double quotes (so that a path
+// such as "/home/Al/x.zpf" is never read as a switch). The first argument that names a file is
+// quoted again; a caller who wrote quotes himself gets his words joined unchanged.
 std::string Controller::tail_from_arguments(const std::vector<std::string>& args) {
+  const bool quoted = std::any_of(args.begin(), args.end(), [](const std::string& a) {
+    return a.find('"') != std::string::npos;
+  });
+  bool named = quoted;  // a caller who quotes the name himself gets his words unchanged
   std::string tail;
   for (const auto& a : args) {
     std::string word = a;
-    const std::string ext = upper_extension(a);
-    const bool keytable = ext == ".ZPF" || ext == ".ZPX" || ext == ".ZPS";
-    if (a.find('"') == std::string::npos && (keytable || (a.find(' ') != std::string::npos && file_exists(a))))
+    if (!named && names_a_file(a)) {
       word = "\"" + a + "\"";
+      named = true;
+    }
     if (!tail.empty()) tail += ' ';
     tail += word;
   }
@@ -187,15 +230,16 @@ void Controller::form_show(const platform::Registry& registry, const platform::I
 
   if (command_line_.size() > 3) {
     std::string s = trim_blanks(command_line_);
-    if (s.find("/A") != std::string::npos) {
+    const std::string switches = switch_text(s);
+    if (switches.find("/A") != std::string::npos) {
       s_.Autoload = 1;
       s_.CloseOnError = 1;
     }
-    if (s.find("/U") != std::string::npos) {
+    if (switches.find("/U") != std::string::npos) {
       override_.clear();
       view_.set_interface_text("USB");
     }
-    if (s.find("/P") != std::string::npos) {
+    if (switches.find("/P") != std::string::npos) {
       override_.clear();
       view_.set_interface_text("AT");
     }
@@ -233,8 +277,10 @@ void Controller::file_dialog() {
 }
 
 void Controller::drop_files(const std::vector<std::string>& paths) {
-  if (paths.empty() || paths.front().empty()) return;
-  view_.set_file_name(paths.front().substr(0, 259));
+  // Only the first file counts. A path longer than the 259 characters a file name may have
+  // would have to be cut, and a cut path names another file: such a drop changes nothing.
+  if (paths.empty() || paths.front().empty() || paths.front().size() > kBuffer - 1) return;
+  view_.set_file_name(paths.front());
 }
 
 void Controller::busy_call(const std::function<void()>& call) {
@@ -255,31 +301,27 @@ void Controller::busy_call(const std::function<void()>& call) {
 void Controller::compile() {
   view_.set_status(" Compiling...");
   char file[kBuffer];
-  fill(file, view_.file_name());
+  const bool fits = fill_name(file, view_.file_name());
   const std::string name = buffer_text(file);
-  if (!valid_name(name, {".ZPF"})) return view_.set_status(" Invalid ZPF filename!");
+  if (!fits || !valid_name(name, {".ZPF"})) return view_.set_status(" Invalid ZPF filename!");
   loaded_ = loader_("zpxc32.dll");
   if (!loaded_) return view_.set_status(" Error: Can\xB4t load ZPXC32.DLL !");
+  ReleaseAtEnd release{loaded_};
   auto zpxc = loaded_.bind<ZpxcFn>("zpxc");
-  if (!zpxc) {
-    view_.set_status(" Error: ZPXC32.DLL Funktion !");
-    return loaded_.release();
-  }
+  if (!zpxc) return view_.set_status(" Error: ZPXC32.DLL Funktion !");
   std::int32_t r = 0;
   busy_call([&] { r = zpxc(file, nullptr, "zpxc.out", &Controller::progress); });
   if (r == 0) {
     view_.set_status(" No errors!");
-    std::size_t dot = name.rfind('.');
-    view_.set_file_name(name.substr(0, dot) + ".zpx");
-  } else {
-    const std::string code = std::to_string(-static_cast<std::int64_t>(r));
-    view_.set_status(" Error (" + code + ")!");
-    s_.Autoload = 0;
-    if (ask_yes_no("Errorcode: " + code + "\nView error output file?", "Compiler error(s)")) {
-      if (!platform::open_text_viewer("zpxc.out")) ask_error("Notepad not found!");
-    }
+    view_.set_file_name(name.substr(0, name.rfind('.')) + ".zpx");
+    return;
   }
-  loaded_.release();
+  const std::string code = std::to_string(-static_cast<std::int64_t>(r));
+  view_.set_status(" Error (" + code + ")!");
+  s_.Autoload = 0;
+  if (ask_yes_no("Errorcode: " + code + "\nView error output file?", "Compiler error(s)") &&
+      !platform::open_text_viewer("zpxc.out"))
+    ask_error("Notepad not found!");
 }
 
 platform::Library Controller::load_interface_library(bool& serial) {
@@ -290,8 +332,8 @@ platform::Library Controller::load_interface_library(bool& serial) {
 void Controller::write() {
   view_.set_status(" Downloading...");
   char file[kBuffer];
-  fill(file, view_.file_name());
-  if (!valid_name(buffer_text(file), {".ZPX", ".ZPS"})) {
+  const bool fits = fill_name(file, view_.file_name());
+  if (!fits || !valid_name(buffer_text(file), {".ZPX", ".ZPS"})) {
     view_.set_status(" Invalid ZPX filename!");
     s_.Autoload = 0;
     return;
@@ -303,6 +345,7 @@ void Controller::write() {
     s_.Autoload = 0;
     return;
   }
+  ReleaseAtEnd release{loaded_};
   const bool refresh = s_.RefreshMemory != 0;
   RefreshFn do_refresh = nullptr;
   DownloadFn do_download = nullptr;
@@ -311,7 +354,7 @@ void Controller::write() {
   if (!do_refresh && !do_download) {
     view_.set_status(refresh ? " Error: ZPXC32.DLL Funktion! (Refresh)" : " Error: ZPXC32.DLL Funktion! (Download)");
     s_.Autoload = 0;
-    return loaded_.release();
+    return;
   }
   if (!s_.Autoload) {
     const bool go = refresh ? ask_yes_no("Don't use mouse or keyboard at refresh!\n\nRefresh overwrites the actual key "
@@ -323,7 +366,7 @@ void Controller::write() {
     if (!go) {
       view_.set_status(" Download aborted!");
       s_.Autoload = 0;
-      return loaded_.release();
+      return;
     }
   }
   char iface[kBuffer];
@@ -333,7 +376,6 @@ void Controller::write() {
     r = refresh ? do_refresh(file, iface, s_.RefreshMemory, s_.RefreshValue, &Controller::progress)
                 : do_download(file, iface, &Controller::progress);
   });
-  iface[kBuffer - 1] = '\0';
   last_write_result_ = r;
   if (r >= 255) {
     view_.set_status(buffer_text(iface));
@@ -341,15 +383,14 @@ void Controller::write() {
     view_.set_status(" Err: " + buffer_text(iface) + " " + hex_code(r));
     s_.Autoload = 0;
   }
-  loaded_.release();
 }
 
 void Controller::read() {
   view_.set_status(" Uploading...");
   char file[kBuffer];
-  fill(file, view_.file_name());
+  const bool fits = fill_name(file, view_.file_name());
   const std::string name = buffer_text(file);
-  if (!valid_name(name, {".ZPX", ".ZPS"})) return view_.set_status(" Invalid ZPX filename!");
+  if (!fits || !valid_name(name, {".ZPX", ".ZPS"})) return view_.set_status(" Invalid ZPX filename!");
   if (file_exists(name) && !ask_yes_no("Overwrite '" + view_.file_name() + "'?", "File exist"))
     return view_.set_status(" Upload aborted!");
   if (!ask_yes_no("This function is a beta release.\n\nKeytable of the connected Zelk keyboard\nwill be saved in \"" +
@@ -360,19 +401,15 @@ void Controller::read() {
   loaded_ = load_interface_library(serial);
   if (!loaded_)
     return view_.set_status(serial ? " Error: Can\xB4t load ZPXIRS232.DLL !" : " Error: Can\xB4t load ZPXI32.DLL !");
+  ReleaseAtEnd release{loaded_};
   auto upload = loaded_.bind<UploadFn>("zpx_upload");
-  if (!upload) {
-    view_.set_status(" Error: ZPXC32.DLL Funktion !");
-    return loaded_.release();
-  }
+  if (!upload) return view_.set_status(" Error: ZPXC32.DLL Funktion !");
   char iface[kBuffer];
   fill(iface, view_.interface_text() + " check");
   std::int32_t r = 0;
   busy_call([&] { r = upload(file, iface, &Controller::progress); });
-  iface[kBuffer - 1] = '\0';
   if (r >= 255) view_.set_status(" " + std::to_string(r) + " Bytes read!");
   else view_.set_status(" Err: " + buffer_text(iface) + " " + hex_code(r));
-  loaded_.release();
 }
 
 void Controller::release_library() { loaded_.release(); }

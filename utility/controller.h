@@ -109,5 +109,10 @@ class Controller {
 std::string file_part(const std::string& path);       // text after the last "/"
 std::string upper_extension(const std::string& path); // from the last "." of the file part, upper-cased
 std::string hex_code(std::int32_t result);            // "(-0Ah)", "(03h)"
+// The command line without its double-quoted file name: the text searched for the switches
+// "/A", "/U" and "/P". A path holds slashes here ("/home/Al/x.zpf"), so the name is no switch.
+std::string switch_text(const std::string& command_line);
+// Whether the command line asks for the automatic mode ("/A").
+bool automatic_requested(const std::string& command_line);
 
 }  // namespace r4t

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 
 #include "platform/msgbox.h"
 #include "platform/text1252.h"
@@ -49,12 +50,29 @@ platform::MsgAnswer show_box(const platform::Message& m) {
   }
 }
 
+// An exception that escapes an event handler is shown and the program goes on.
+class Application : public QApplication {
+ public:
+  using QApplication::QApplication;
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+      platform::message_box(e.what(), "R4T Download Utility", platform::MsgButtons::Ok, platform::MsgIcon::Error);
+    } catch (...) {
+      platform::message_box("Unknown error", "R4T Download Utility", platform::MsgButtons::Ok,
+                            platform::MsgIcon::Error);
+    }
+    return false;
+  }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   const std::string tail = r4t::Controller::tail_from_arguments(args);
-  const bool automatic = tail.find("/A") != std::string::npos;
+  const bool automatic = r4t::automatic_requested(tail);
   bool interactive = true;
   if (!has_display() && !std::getenv("QT_QPA_PLATFORM")) {
     if (!automatic) {
@@ -67,10 +85,12 @@ int main(int argc, char** argv) {
   }
   if (std::getenv("QT_QPA_PLATFORM") && std::strcmp(std::getenv("QT_QPA_PLATFORM"), "offscreen") == 0)
     interactive = false;
-  QApplication app(argc, argv);
+  Application app(argc, argv);
   QApplication::setApplicationName("R4T Download Utility");
   if (interactive) platform::set_message_presenter(show_box);
   r4t::MainWindow window(tail);
+  window.set_title("R4T Download Utility");
+  window.set_unattended(!interactive);
   window.show();
   const int code = app.exec();
   if (!interactive) {

@@ -4,6 +4,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QStyle>
 #include <QUrl>
@@ -111,10 +112,15 @@ MainWindow::MainWindow(const std::string& command_line, QWidget* parent) : QWidg
   connect(Button2, &QPushButton::clicked, this, [this] { controller_->write(); });
   connect(Button3, &QPushButton::clicked, this, [this] { controller_->read(); });
   connect(Button4, &QPushButton::clicked, this, [this] { controller_->exit_clicked(); });
-  connect(Timer1, &QTimer::timeout, this, [this] { controller_->timer(); });
-  connect(Button6, &QPushButton::clicked, this, [this] {
-    set_status(" The information window is not part of this version.");
+  connect(Timer1, &QTimer::timeout, this, [this] {
+    controller_->timer();
+    if (unattended_ && !quitting_) quit(1);
   });
+  // The information window comes with a later version; until then the button says so.
+  connect(Button6, &QPushButton::clicked, this, [this] {
+    QMessageBox::information(this, "R4T Info", "The information window is not built yet.");
+  });
+  Button4->installEventFilter(this);
   controller_->update_buttons();
 }
 
@@ -126,7 +132,13 @@ void MainWindow::showEvent(QShowEvent* e) {
     shown_once_ = true;
     controller_->form_show();
     controller_->update_buttons();
+    if (unattended_ && !Timer1->isActive()) QTimer::singleShot(0, this, [this] { quit(1); });
   }
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == Button4 && e->type() == QEvent::FocusOut) controller_->release_library();  // Button4Exit
+  return QWidget::eventFilter(watched, e);
 }
 
 bool MainWindow::event(QEvent* e) {
@@ -187,8 +199,10 @@ void MainWindow::set_progress(int percent) {
 }
 
 void MainWindow::set_title(const std::string& title) {
+  // The application title is what a task bar shows for the program, not the window caption:
+  // here the icon name of the main window.
   title_ = title;
-  QApplication::setApplicationDisplayName(from1252(title));
+  setWindowIconText(from1252(title));
 }
 
 void MainWindow::start_timer() { Timer1->start(); }
@@ -209,6 +223,7 @@ void MainWindow::repaint() { QWidget::repaint(); }
 
 void MainWindow::quit(int code) {
   exit_code_ = code;
+  quitting_ = true;
   emit finished(code);
   QApplication::exit(code);
 }

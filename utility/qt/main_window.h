@@ -29,6 +29,9 @@ class MainWindow : public QWidget, public View {
   Controller& controller() { return *controller_; }
   int exit_code() const { return exit_code_; }
   const std::string& title() const { return title_; }
+  // Without anybody to look at the window, a run that the automatic mode does not end is ended
+  // with exit code 1 instead of waiting for ever.
+  void set_unattended(bool unattended) { unattended_ = unattended; }
 
   // View
   void set_status(const std::string& text) override;
@@ -54,6 +57,7 @@ class MainWindow : public QWidget, public View {
  protected:
   void showEvent(QShowEvent* e) override;
   bool event(QEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
   void dragEnterEvent(QDragEnterEvent* e) override;
   void dropEvent(QDropEvent* e) override;
 
@@ -71,6 +75,8 @@ class MainWindow : public QWidget, public View {
   std::unique_ptr<Controller> controller_;
   std::string title_;
   bool shown_once_ = false;
+  bool unattended_ = false;
+  bool quitting_ = false;
   int exit_code_ = 0;
 };
 

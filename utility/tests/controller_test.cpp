@@ -168,6 +168,12 @@ TEST_F(R4t, CommandLines) {
       {"\"x.zpx\" /P /COM3", "x.zpx", "AT", 0},
       {"/COM2", "/COM2", "COM2", 0},
       {"abc", "test.zpx", "AT / PS2", 0},
+      // The switch "/A" is no interface: the configured one stays.
+      {"\"x.zpf\" /COM4 /A", "x.zpf", "COM4", 1},
+      // Slashes of a quoted path are no switches.
+      {"\"/home/Al/Proj/Users/x.zpf\"", "/home/Al/Proj/Users/x.zpf", "AT / PS2", 0},
+      {"\"unclosed.zpx /U", "unclosed.zpx /U", "AT / PS2", 0},
+      {"  \"padded.zpx\"  ", "padded.zpx", "AT / PS2", 0},
   };
   for (const auto& k : cases) {
     FakeView v;
@@ -182,10 +188,49 @@ TEST_F(R4t, CommandLines) {
   }
 }
 
-TEST_F(R4t, ArgumentsNamingKeytablesAreQuoted) {
-  EXPECT_EQ(r4t::Controller::tail_from_arguments({"/tmp/a b.zpf", "/A"}), "\"/tmp/a b.zpf\" /A");
-  EXPECT_EQ(r4t::Controller::tail_from_arguments({"\"/tmp/x.zpf\"", "/U"}), "\"/tmp/x.zpf\" /U");
-  EXPECT_EQ(r4t::Controller::tail_from_arguments({"/COM2"}), "/COM2");
+TEST_F(R4t, InterfaceOverrideWords) {
+  std::string many;
+  for (int i = 0; i < 30; ++i) many += "w ";
+  struct Case {
+    std::string line, override_;
+  } cases[] = {
+      {"\"x.zpx\" /COM1 /USB", "USB"},                      // a later word replaces an earlier one
+      {many + "/COM2", "COM2"},                              // word 31 is still examined
+      {many + "w /COM2", ""},                                // word 32 is not
+      {"/COM1:" + std::string(60, '9'), "COM1:" + std::string(35, '9')},  // 40 characters
+      {"\"x.zpx\" /A", ""},
+      {"\"x.zpx\"  /COM3", "COM3"},  // an empty word between two blanks
+  };
+  for (const auto& k : cases) {
+    c.set_command_line(k.line);
+    EXPECT_EQ(c.interface_override(), k.override_) << k.line;
+  }
+}
+
+TEST_F(R4t, ArgumentsAreJoinedWithTheFileNameQuoted) {
+  std::ofstream("plain file") << "x";
+  struct Case {
+    std::vector<std::string> args;
+    const char* tail;
+  } cases[] = {
+      {{"/tmp/a b.zpf", "/A"}, "\"/tmp/a b.zpf\" /A"},
+      {{"/A", "x.ZPX", "/U"}, "/A \"x.ZPX\" /U"},
+      {{"\"/tmp/x.zpf\"", "/U"}, "\"/tmp/x.zpf\" /U"},  // quoted by the caller: unchanged
+      {{"\"/tmp/a", "b.zpf\"", "/A"}, "\"/tmp/a b.zpf\" /A"},
+      {{"a.zpf", "b.zpf"}, "\"a.zpf\" b.zpf"},
+      {{"plain file", "/COM2"}, "\"plain file\" /COM2"},  // an existing file without extension
+      {{"/COM2"}, "/COM2"},
+      {{}, ""},
+  };
+  for (const auto& k : cases) EXPECT_EQ(r4t::Controller::tail_from_arguments(k.args), k.tail) << k.tail;
+}
+
+TEST_F(R4t, ResultFileOfAnEarlierRunIsRemovedAtStart) {
+  std::ofstream("r4t.txt") << "Ready";
+  start("", "[AUTOLOAD]\nAUTOLOAD=1\n");  // R4Ttxt off: the file stays
+  EXPECT_TRUE(fs::exists("r4t.txt"));
+  start("", "[R4T]\nR4Ttxt=1\n");
+  EXPECT_FALSE(fs::exists("r4t.txt"));
 }
 
 TEST_F(R4t, ButtonEnablingByExtension) {
@@ -215,8 +260,12 @@ TEST_F(R4t, FileDialogAndDrop) {
   EXPECT_EQ(view.file_, "/d/first.zpx");
   c.drop_files({});
   EXPECT_EQ(view.file_, "/d/first.zpx");
-  c.drop_files({"/" + std::string(300, 'a')});
-  EXPECT_EQ(view.file_.size(), 259u);
+  // A path that does not fit the 259 characters of a file name is not cut into another name.
+  const std::string longest = "/" + std::string(254, 'a') + ".zpf";
+  c.drop_files({longest});
+  EXPECT_EQ(view.file_, longest);
+  c.drop_files({"/" + std::string(300, 'a') + ".zpx"});
+  EXPECT_EQ(view.file_, longest);
 }
 
 TEST_F(R4t, CompileSucceeds) {
@@ -231,13 +280,39 @@ TEST_F(R4t, CompileSucceeds) {
   EXPECT_FALSE(c.holds_library());
 }
 
-TEST_F(R4t, CompileRejectsNames) {
-  for (const char* name : {".zpf", "ab.zp", "abcd.zpx", "dir/.zpf"}) {
+TEST_F(R4t, ActionsRejectNames) {
+  // Cut to the 260-byte buffer, this name would end in ".zpf" or ".zpx" and name another file.
+  const std::string too_long = std::string(255, 'k') + ".zpf.zpx.zpf";
+  for (const std::string& name : {std::string(".zpf"), std::string("ab.zp"), std::string("abcd.zpx"),
+                                   std::string("dir/.zpf"), too_long}) {
     view.set_file_name(name);
     c.compile();
     EXPECT_EQ(view.status_, " Invalid ZPF filename!") << name;
   }
+  for (const std::string& name : {std::string(".zpx"), std::string("a.zps/"), std::string("abcd.zpf"),
+                                   std::string(255, 'k') + ".zpx.zpf.zpx"}) {
+    view.set_file_name(name);
+    c.settings().Autoload = 1;
+    c.write();
+    EXPECT_EQ(view.status_, " Invalid ZPX filename!") << name;
+    EXPECT_EQ(c.settings().Autoload, 0);
+    c.settings().Autoload = 1;
+    c.read();
+    EXPECT_EQ(view.status_, " Invalid ZPX filename!") << name;
+    EXPECT_EQ(c.settings().Autoload, 1);
+  }
   EXPECT_EQ(calls(), "");
+  EXPECT_TRUE(questions.empty());
+}
+
+TEST_F(R4t, OverlongInterfaceTextIsCutToTheBuffer) {
+  setenv("DOUBLE_RESULT", "300", 1);
+  c.settings().Autoload = 1;
+  view.set_interface_text("USB" + std::string(400, 'x'));
+  c.write();
+  const std::string log = calls();
+  const std::string seen = log.substr(log.find("iface=") + 6, log.find(" a=") - log.find("iface=") - 6);
+  EXPECT_EQ(seen, "USB" + std::string(256, 'x'));
 }
 
 TEST_F(R4t, CompileFailureAsksForTheListing) {
