@@ -8,6 +8,7 @@
 #include "compiler/context.h"
 #include "compiler/directives.h"
 #include "compiler/line_reader.h"
+#include "compiler/messages.h"
 #include "compiler/writer.h"
 
 namespace compiler {
@@ -49,7 +50,7 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 bool run_compile(Context& ctx, const std::string& source, Progress progress) {
   auto not_found = [&] {
-    ctx.print("FATAL: '" + source + "' not found\n");
+    ctx.print(fill(text(Msg::SourceNotFound), source));
     ++ctx.error_count;
     return false;
   };
@@ -60,7 +61,7 @@ bool run_compile(Context& ctx, const std::string& source, Progress progress) {
   while (read_line(in.get(), line)) ++count;
   in.reset();
   if (count == 0) {
-    ctx.print("ERROR: Nothing to do!");
+    ctx.print(std::string(text(Msg::NothingToDo)));
     return false;
   }
   ctx.total_lines = count;
@@ -82,7 +83,7 @@ bool run_compile(Context& ctx, const std::string& source, Progress progress) {
   }
   in.reset();
   if (ctx.error_count > 0) {
-    ctx.print(std::to_string(ctx.error_count) + " error(s)\n");
+    ctx.print(fill(text(Msg::ErrorCount), ctx.error_count));
     return false;
   }
   return true;
@@ -127,7 +128,8 @@ std::int32_t compile_entry(const char* source, const char* target, const char* l
   if (!list) return -3;
   std::string src;
   if (!source_path(source, src)) {
-    std::fputs("ERROR: filename expected\n  zpxc <filename[.zpf]>", list.get());
+    const std::string_view message = text(Msg::FilenameExpected);
+    std::fwrite(message.data(), 1, message.size(), list.get());
     return -2;
   }
   auto ctx = std::make_unique<Context>();
@@ -135,7 +137,8 @@ std::int32_t compile_entry(const char* source, const char* target, const char* l
   if (!run_compile(*ctx, src, progress)) return -1;
   if (!write_zpx(*ctx, target_path(target, src))) return -1;
   if (progress) progress(100);
-  std::fputs("OK\n", list.get());
+  const std::string_view ok = text(Msg::ListingOk);
+  std::fwrite(ok.data(), 1, ok.size(), list.get());
   return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "compiler/context.h"
 
 #include "common/zpx_format.h"
+#include "compiler/messages.h"
 
 namespace compiler {
 
@@ -22,10 +23,10 @@ void Context::print(const std::string& text) {
 }
 
 void Context::error(const std::string& message) {
-  char number[16];
-  std::snprintf(number, sizeof number, "%03d: ", line_counter);
-  print(number + raw_line);
-  print("ERROR (line " + std::to_string(line_counter) + "): " + message + "\n");
+  // The echo is the line as a C string: a zero byte read from the source ends it.
+  const std::string_view line(raw_line.c_str());
+  print(fill(fill(text(Msg::ErrorEcho), line_counter), line));
+  print(fill(fill(text(Msg::ErrorLine), line_counter), message));
   ++error_count;
 }
 

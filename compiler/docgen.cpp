@@ -15,6 +15,7 @@ std::string escape(std::string_view s) {
   std::string r;
   for (char c : s) {
     if (c == '|') r += "\\|";
+    else if (c == '\n') r += "\\n";  // listing texts end with a line end
     else r += c;
   }
   return r;

@@ -1,5 +1,7 @@
 #include "compiler/messages.h"
 
+#include <cstdio>
+
 namespace compiler {
 
 namespace {
@@ -43,6 +45,16 @@ constexpr MessageRow kRows[] = {
     {Msg::KeytableTooMany, "keytable too many codes", "a 257th KEYTABLE entry"},
     {Msg::UseKeytableFailed, "use keytable failed", "DEADKEY before any KEYTABLE entry"},
     {Msg::MultipleDefinedKey, "multiple defined key", "a built-in definition repeats a definition of the key"},
+    {Msg::ErrorEcho, "%03d: %s", "before each error: the line number and the line as read"},
+    {Msg::ErrorLine, "ERROR (line %d): %s\n", "each error of a line, with one of the messages above"},
+    {Msg::ErrorCount, "%d error(s)\n", "the end of a compile with errors; no keytable is written"},
+    {Msg::ListingOk, "OK\n", "the keytable was compiled and written"},
+    {Msg::FilenameExpected, "ERROR: filename expected\n  zpxc <filename[.zpf]>", "no source file was named"},
+    {Msg::SourceNotFound, "FATAL: '%s' not found\n", "the source file cannot be read"},
+    {Msg::NothingToDo, "ERROR: Nothing to do!", "the source file is empty"},
+    {Msg::FileTooLong, "FATAL: zpx-file to long\n", "the keytable would pass the keyboard's memory (TYPE, MEMORY)"},
+    {Msg::TooFewKeytable, "ERROR: to few KEYTABLE Parameters\n", "KEYTABLE gave fewer than 255 entries"},
+    {Msg::CantOpenFile, "FATAL: can't open file '%s'", "the keytable file cannot be written"},
 };
 
 static_assert(sizeof kRows / sizeof kRows[0] == static_cast<std::size_t>(Msg::Count));
@@ -50,6 +62,26 @@ static_assert(sizeof kRows / sizeof kRows[0] == static_cast<std::size_t>(Msg::Co
 }  // namespace
 
 const MessageRow& message(Msg id) { return kRows[static_cast<std::size_t>(id)]; }
+
+std::string fill(std::string_view t, std::string_view value) {
+  std::size_t at = t.find('%');
+  while (at != std::string_view::npos) {
+    for (std::string_view placeholder : {"%03d", "%d", "%s"}) {
+      if (t.substr(at, placeholder.size()) == placeholder)
+        return std::string(t.substr(0, at)).append(value).append(t.substr(at + placeholder.size()));
+    }
+    at = t.find('%', at + 1);
+  }
+  return std::string(t);
+}
+
+std::string fill(std::string_view t, int value) {
+  char number[16];
+  const std::size_t at = t.find('%');
+  const bool padded = at != std::string_view::npos && t.substr(at, 4) == "%03d";
+  std::snprintf(number, sizeof number, padded ? "%03d" : "%d", value);
+  return fill(t, std::string_view(number));
+}
 
 const MessageRow* message_table(std::size_t& count) {
   count = sizeof kRows / sizeof kRows[0];

@@ -2,6 +2,7 @@
 // manual's list of messages is generated from the same rows.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace compiler {
@@ -14,6 +15,9 @@ enum class Msg {
   MemorySize, UnexpectedHex, StringSign, StringTooLong, ConversionAscii, ConversionScancode,
   UnknownKeycode, MultipleAssignment, PrefixSign, LayerCharacter, EasyLayerDefinition,
   MaxLayers, KeytableTooMany, UseKeytableFailed, MultipleDefinedKey,
+  // Texts of the listing beside the line errors; some carry one "%s", "%d" or "%03d".
+  ErrorEcho, ErrorLine, ErrorCount, ListingOk, FilenameExpected, SourceNotFound, NothingToDo,
+  FileTooLong, TooFewKeytable, CantOpenFile,
   Count
 };
 
@@ -27,5 +31,9 @@ const MessageRow& message(Msg id);
 inline std::string_view text(Msg id) { return message(id).text; }
 // All rows, in table order.
 const MessageRow* message_table(std::size_t& count);
+
+// A text with its first placeholder ("%03d", "%d" or "%s") filled in, as printf would.
+std::string fill(std::string_view text, std::string_view value);
+std::string fill(std::string_view text, int value);
 
 }  // namespace compiler

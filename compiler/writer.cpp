@@ -4,24 +4,25 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
 #include "common/zpx_format.h"
+#include "compiler/messages.h"
 
 namespace compiler {
 
 namespace {
 
-constexpr char kTooLong[] = "FATAL: zpx-file to long\n";
-constexpr char kTooFewKeytable[] = "ERROR: to few KEYTABLE Parameters\n";
 
 std::size_t capacity_of(const Context& ctx) {
   // The image buffer holds the keyboard's 8192 bytes; a larger MEMORY value cannot be met.
   return ctx.capacity < 0 ? 0 : std::min<std::size_t>(static_cast<std::size_t>(ctx.capacity), zpx::kMemorySize);
 }
 
-void fail(Context& ctx, const char* message) {
-  ctx.print(message);
+void fail(Context& ctx, Msg message) {
+  ctx.print(std::string(text(message)));
   ++ctx.error_count;
 }
 
@@ -49,17 +50,17 @@ bool build_image(Context& ctx, std::size_t& length) {
     std::size_t size;
     if (id == zpx::kBlockCharTable) {
       if (ctx.custom_count < 255) {
-        fail(ctx, kTooFewKeytable);
+        fail(ctx, Msg::TooFewKeytable);
         return false;
       }
       if (pos + 516 > cap) {
-        fail(ctx, kTooLong);
+        fail(ctx, Msg::FileTooLong);
         return false;
       }
       size = 3 + 512;
     } else {
       if (b.data.empty() || b.data.size() > 256 || pos + b.data.size() + 9 > cap) {
-        fail(ctx, kTooLong);
+        fail(ctx, Msg::FileTooLong);
         return false;
       }
       size = 4 + b.data.size();
@@ -92,7 +93,7 @@ bool build_image(Context& ctx, std::size_t& length) {
     for (std::size_t r = 0; r < list.size(); ++r) {
       const Record& rec = list[r];
       if (pos + rec.codes.size() + 11 > cap) {
-        fail(ctx, kTooLong);
+        fail(ctx, Msg::FileTooLong);
         return false;
       }
       const std::size_t next = pos + rec.codes.size() + 6;
@@ -114,28 +115,49 @@ bool write_zpx(Context& ctx, const std::string& target) {
   std::size_t length = 0;
   if (!build_image(ctx, length)) return false;
   auto cant_open = [&] {
-    ctx.print("FATAL: can't open file '" + target + "'");
+    ctx.print(fill(text(Msg::CantOpenFile), target));
     ++ctx.error_count;
     return false;
   };
-  std::string dir = ".";
-  if (auto slash = target.rfind('/'); slash != std::string::npos) dir = slash == 0 ? "/" : target.substr(0, slash);
-  std::string tmp = dir + "/.zpxc-XXXXXX";
-  int fd = mkstemp(tmp.data());
+
+  // A link is followed, so that the file it names is replaced and the link stays.
+  std::string path = target;
+  struct stat st;
+  if (lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (char* real = realpath(target.c_str(), nullptr)) {
+      path = real;
+      std::free(real);
+    }
+  }
+  // An existing keytable that may not be written is not replaced either; a replacement keeps
+  // the old file's permissions.
+  const bool exists = stat(path.c_str(), &st) == 0;
+  if (exists && (S_ISDIR(st.st_mode) || access(path.c_str(), W_OK) != 0)) return cant_open();
+
+  // The image goes to a new file beside the target first, created with the permissions any new
+  // file gets, and replaces the target only once it is complete.
+  const std::size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  std::string tmp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    tmp = dir + ".zpxc-" + std::to_string(getpid()) + "-" + std::to_string(attempt) + ".tmp";
+    fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
   if (fd < 0) return cant_open();
   bool ok = true;
   std::size_t done = 0;
   while (ok && done < length) {
-    ssize_t n = ::write(fd, ctx.image.data() + done, length - done);
+    const ssize_t n = ::write(fd, ctx.image.data() + done, length - done);
+    if (n < 0 && errno == EINTR) continue;
     if (n <= 0) ok = false;
     else done += static_cast<std::size_t>(n);
   }
-  // Ordinary file permissions, as a newly created file would get them.
-  mode_t mask = umask(0);
-  umask(mask);
-  if (ok) ok = fchmod(fd, 0666 & ~mask) == 0;
+  if (ok && exists) ok = fchmod(fd, st.st_mode & 07777) == 0;
+  if (ok) ok = fsync(fd) == 0 || errno == EINVAL;
   if (::close(fd) != 0) ok = false;
-  if (ok && std::rename(tmp.c_str(), target.c_str()) != 0) ok = false;
+  if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) ok = false;
   if (!ok) {
     ::unlink(tmp.c_str());
     return cant_open();
