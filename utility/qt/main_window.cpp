@@ -82,6 +82,7 @@ MainWindow::MainWindow(const std::string& command_line, QWidget* parent) : QWidg
 
   StatusBar1 = make<QStatusBar>(this, "StatusBar1", 0, 166, 330, 19);
   StatusBar1->setSizeGripEnabled(false);
+  StatusBar1->setStyleSheet("QStatusBar { border-top: 1px solid palette(mid); }");
   ProgressBar1 = make<QProgressBar>(this, "ProgressBar1", 0, 166, 330, 19);
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setTextVisible(false);
@@ -99,8 +100,9 @@ MainWindow::MainWindow(const std::string& command_line, QWidget* parent) : QWidg
   setTabOrder(Button1, Button2);
   setTabOrder(Button2, Button3);
   setTabOrder(Button3, Button4);
-  setTabOrder(Button4, ProgressBar1);
-  setTabOrder(ProgressBar1, Button6);
+  // The progress bar stands between Button4 and Button6 in the tab order but never takes the
+  // focus, so the focus goes from Button4 straight to Button6.
+  setTabOrder(Button4, Button6);
 
   controller_ = std::make_unique<Controller>(*this);
   controller_->set_command_line(command_line);
