@@ -79,20 +79,21 @@ void normalise(const std::string& raw, Line& line) {
       continue;
     }
     if (c == '"') {
-      // A quoted part is kept as written, up to the next quote, line feed or end of text,
-      // and the closing character with it. A backslash takes the next character along.
+      // A quoted part is kept as written, up to and with the next quote. A backslash takes
+      // the next character along. A part left open ends at the line end, which is not part
+      // of the text: the keytable must not depend on whether the last line has a line end.
       line.argument += '"';
       ++i;
-      while (i < n && raw[i] != '\0' && produced() < kNormalisedMax) {
+      while (i < n && raw[i] != '\0' && raw[i] != '\n' && produced() < kNormalisedMax) {
         const char q = raw[i++];
-        if (q == '\\' && i < n && raw[i] != '\0') {
+        if (q == '\\' && i < n && raw[i] != '\0' && raw[i] != '\n') {
           line.argument += q;
           if (produced() >= kNormalisedMax) break;
           line.argument += raw[i++];
           continue;
         }
         line.argument += q;
-        if (q == '"' || q == '\n') break;
+        if (q == '"') break;
       }
       continue;
     }

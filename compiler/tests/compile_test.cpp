@@ -87,6 +87,19 @@ TEST_F(Compile, WholeListings) {
       {"LANG GR,X\n", "001: LANG GR,X\nERROR (line 1): unknown sign. 'S' or 'C' expected\n1 error(s)\n", -1},
       {"HK0 \"a\"\n", "001: HK0 \"a\"\nERROR (line 1): unknown keycode\n1 error(s)\n", -1},
       {"\t# TYPE ZK01 ! a model\n", "OK\n", 0},
+      // Untrusted input: the echo ends at a zero byte as the line itself does; a line longer
+      // than the line buffer goes on as the next line; strings that reach 240 bytes.
+      {std::string("FOO\0BAR\n", 8), "001: FOOERROR (line 1): unknown command\n1 error(s)\n", -1},
+      {std::string(600, 'X') + "\n",
+       "001: " + std::string(499, 'X') + "ERROR (line 1): unknown command\n002: " + std::string(101, 'X') +
+           "\nERROR (line 2): unknown command\n2 error(s)\n",
+       -1},
+      {"A01 \"" + std::string(120, 'a') + "\"\n",
+       "001: A01 \"" + std::string(120, 'a') + "\"\nERROR (line 1): string too long\n1 error(s)\n", -1},
+      {"A01 /C\"" + std::string(239, 'a') + "\"%65\n",
+       "001: A01 /C\"" + std::string(239, 'a') + "\"%65\nERROR (line 1): string too long\n1 error(s)\n", -1},
+      {"A01 /C\"" + std::string(238, 'a') + "\"%65\n", "OK\n", 0},
+      {"A01 :#" + std::string(40, '9') + "\nSOUND " + std::string(40, '7') + ",100\n", "OK\n", 0},
   };
   for (const auto& k : cases) {
     std::string listing, image;
@@ -94,6 +107,16 @@ TEST_F(Compile, WholeListings) {
     EXPECT_EQ(listing, k.listing) << k.source;
     EXPECT_EQ(image.empty(), k.result != 0) << k.source;
   }
+}
+
+TEST_F(Compile, OpenQuoteEndsAtTheLineEnd) {
+  // The same definition with or without a line end after the open quote, and closed.
+  std::string listing, closed, open_lf, open_eof;
+  ASSERT_EQ(compile("A01 \"ab\"\n", listing, closed), 0);
+  ASSERT_EQ(compile("A01 \"ab\n", listing, open_lf), 0);
+  ASSERT_EQ(compile("A01 \"ab", listing, open_eof), 0);
+  EXPECT_EQ(open_lf, closed);
+  EXPECT_EQ(open_eof, closed);
 }
 
 TEST_F(Compile, FileNames) {
@@ -160,6 +183,28 @@ TEST_F(Compile, FailedWriteKeepsTheOldKeytable) {
   EXPECT_EQ(read_all("k.zpx"), "old");
 }
 
+TEST_F(Compile, ReplacingAKeytable) {
+  std::ofstream("k.zpf") << "! x\n";
+  // A link to the keytable stays a link; the file it names gets the new keytable.
+  fs::create_directories("store");
+  std::ofstream("store/k.zpx") << "old";
+  fs::create_symlink("store/k.zpx", "k.zpx");
+  ASSERT_EQ(compiler::compile_entry("k.zpf", nullptr, nullptr, nullptr), 0);
+  EXPECT_TRUE(fs::is_symlink("k.zpx"));
+  EXPECT_EQ(fs::file_size("store/k.zpx"), 317u);
+  // A replaced keytable keeps its permissions; no temporary file is left behind.
+  fs::permissions("store/k.zpx", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  ASSERT_EQ(compiler::compile_entry("k.zpf", "store/k.zpx", nullptr, nullptr), 0);
+  EXPECT_EQ(fs::status("store/k.zpx").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(std::distance(fs::directory_iterator("store"), fs::directory_iterator{}), 1);
+  // A folder of the target's name is not replaced.
+  fs::create_directories("d.zpx");
+  EXPECT_EQ(compiler::compile_entry("k.zpf", "d.zpx", nullptr, nullptr), -1);
+  EXPECT_EQ(read_all("zpxc.out"), "FATAL: can't open file 'd.zpx'");
+  EXPECT_TRUE(fs::is_directory("d.zpx"));
+}
+
 TEST(LineReader, Normalisation) {
   struct Case {
     const char* raw;
@@ -172,7 +217,8 @@ TEST(LineReader, Normalisation) {
       {"!@keylayer: EasyLayer 2\n", "KEYLAYER", ":EASYLAYER2"},
       {"! just a comment\n", "", ""},
       {"TY PE\n", "TY", "PE"},
-      {"MSR \"unterminated\n", "MSR", "\"unterminated\n"},
+      {"MSR \"unterminated\n", "MSR", "\"unterminated"},
+      {"A01 \"a\\\n", "A01", "\"a\\"},
       {"KEY", "KEY", ""},
   };
   for (const auto& k : cases) {
