@@ -1,5 +1,7 @@
 #include "compiler/keynames.h"
 
+#include <array>
+#include <cstdio>
 #include <string>
 
 namespace compiler {
@@ -113,14 +115,17 @@ std::vector<KeyName> build() {
   range(0x01, 0x0F, true); range(0x11, 0x18, true); range(0x1A, 0x1B, true); range(0x1E, 0x1F, true);
   range(0x23, 0x23, true); range(0x25, 0x29, true); range(0x2B, 0x2D, true); range(0x2F, 0x2F, true);
   range(0x31, 0x32, true); range(0x34, 0x34, true); range(0x39, 0x39, true); range(0x3B, 0x44, true);
-  static std::vector<std::string> pos_names;
-  pos_names.clear();
-  for (int i = 1; i <= 128; ++i) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "POSKEY%03d", i);
-    pos_names.emplace_back(buf);
-  }
-  for (std::size_t i = 0; i < pos.size(); ++i) add(pos_names[i], pos[i]);
+  // The names live as long as the table that refers to them.
+  static const std::array<std::string, 128> pos_names = [] {
+    std::array<std::string, 128> names;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      char buf[16];
+      std::snprintf(buf, sizeof buf, "POSKEY%03zu", i + 1);
+      names[i] = buf;
+    }
+    return names;
+  }();
+  for (std::size_t i = 0; i < pos.size() && i < pos_names.size(); ++i) add(pos_names[i], pos[i]);
   add("POSKEYLOCK", {0x66});
   add("POSMSR1", {0x62});
   add("POSMSR2", {0x63});

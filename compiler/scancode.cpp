@@ -323,6 +323,8 @@ bool in_cleanup_set(std::uint8_t b) {
   return b == 0x1D || b == 0x2A || b == 0x36 || b == 0x9D || b == 0xAA || b == 0xB6;
 }
 
+// Removes Ctrl and Shift strokes that cancel out: a release directly followed by the press of
+// the same key, or a press directly followed by its release, within one run of such codes.
 void Converter::cleanup() {
   static const std::uint8_t pairs[3][2] = {{0x1D, 0x9D}, {0x2A, 0xAA}, {0x36, 0xB6}};
   std::size_t i = 0;
@@ -339,6 +341,8 @@ void Converter::cleanup() {
       if (end - start < 2) break;
       const std::uint8_t a = out_[start], b = out_[start + 1];
       if (!((a == p[0] && b == p[1]) || (a == p[1] && b == p[0]))) continue;
+      // In shift-lock mode a Shift stroke of its own ends the lock: it is not redundant.
+      if (s_.shift_lock && a == p[0] && p[0] != 0x1D) continue;
       for (std::uint8_t target : {p[0], p[1]}) {
         for (std::size_t k = start; k < end; ++k) {
           if (out_[k] == target) {
@@ -631,10 +635,14 @@ bool convert_characters(std::string_view text, std::vector<std::uint8_t>& out) {
 ConvertStatus convert_pending(const ConvertSettings& settings, std::uint8_t value, std::uint8_t mask,
                               std::uint8_t& mode, std::string_view text, std::vector<std::uint8_t>& out) {
   if (text.empty()) return ConvertStatus::Ok;
-  std::uint8_t initial = value & mask & 0xFE;
+  // The condition's Shift, Ctrl, Alt and lock bits are what the keyboard holds when the string
+  // starts; bit 0 and the K bit are no modifier state.
+  std::uint8_t initial = value & mask & 0x7E;
   if (!out.empty() || (mode & 0x80)) initial = 0;
   const std::uint8_t previous = mode;
-  if (settings.char_mode_option && !(mode & 0x40) && !(mode & 0x08)) mode |= 0x40;
+  // With the character-mode option a text is first tried as characters, unless scancodes are
+  // already in the string: the mode byte says what the whole string holds.
+  if (settings.char_mode_option && !(mode & 0x40) && !(mode & 0x08) && out.empty()) mode |= 0x40;
   std::vector<std::uint8_t> bytes;
   bool converted = false;
   if (mode & 0x40) {
@@ -644,10 +652,12 @@ ConvertStatus convert_pending(const ConvertSettings& settings, std::uint8_t valu
       mode = previous;
     }
   }
-  if (!converted) {
-    if (!convert_scancodes(settings, text, initial, (mode & 0x08) != 0, bytes)) return ConvertStatus::ScancodeFailed;
+  if (!converted && !convert_scancodes(settings, text, initial, (mode & 0x08) != 0, bytes))
+    return ConvertStatus::ScancodeFailed;
+  if (out.size() + bytes.size() >= kMaxCodeString) {
+    mode = previous;
+    return ConvertStatus::TooLong;
   }
-  if (out.size() + bytes.size() >= kMaxCodeString) return ConvertStatus::TooLong;
   out.insert(out.end(), bytes.begin(), bytes.end());
   return ConvertStatus::Ok;
 }
