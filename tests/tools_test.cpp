@@ -70,7 +70,19 @@ TEST_F(Programs, ZpxcCompilesAndReportsErrors) {
   EXPECT_EQ(read_all(dir_ / "bad.lst"),
             "002: FOO\nERROR (line 2): unknown command\n003: LANG XX\nERROR (line 3): unknown language\n2 error(s)\n");
 
+  // The errors are found where the library put the listing: in a folder, or with ".out" added
+  // (an older file of the bare name is not read); an error of a last line without line end.
+  fs::create_directories(dir_ / "lists");
+  std::ofstream(dir_ / "tail.zpf") << "TYPE ZK01\nERROR (line 7): x\nBAR";
+  std::ofstream(dir_ / "l") << "ERROR (line 9): stale\n";
+  for (const char* listing : {"lists", "l"}) {
+    Result tail = run(in_dir(bin_.string() + "/zpxc tail.zpf -l " + listing));
+    EXPECT_EQ(tail.code, 1);
+    EXPECT_EQ(tail.output, "tail.zpf:2: error: unknown command\ntail.zpf:3: error: unknown command\n") << listing;
+  }
+
   EXPECT_EQ(run(in_dir(bin_.string() + "/zpxc")).code, 2);
+  EXPECT_EQ(run(in_dir(bin_.string() + "/zpxc ok.zpf -o")).code, 2);
   EXPECT_EQ(run(in_dir(bin_.string() + "/zpxc ok.zpf -l /nonexistent/x.out")).code, 3);
   Result help = run(bin_.string() + "/zpxc --help");
   EXPECT_EQ(help.code, 0);
