@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QMimeData>
@@ -16,6 +17,11 @@ namespace r4t {
 
 QString from1252(const std::string& text) { return QString::fromStdString(platform::cp1252_to_utf8(text)); }
 std::string to1252(const QString& text) { return platform::utf8_to_cp1252(text.toStdString()); }
+
+// File names are the file system's bytes, not texts of the code page: a name such as
+// "/home/jörg/keys.zpf" must reach the libraries as the bytes that open the file.
+QString from_file_name(const std::string& name) { return QFile::decodeName(QByteArray::fromStdString(name)); }
+std::string to_file_name(const QString& name) { return QFile::encodeName(name).toStdString(); }
 
 namespace {
 
@@ -43,42 +49,44 @@ MainWindow::MainWindow(const std::string& command_line, QWidget* parent) : QWidg
   setFixedSize(330, 185);
   setAcceptDrops(true);
 
-  Label1 = make<QLabel>(this, "Label1", 12, 8, 220, 17);
+  Label1 = make<QLabel>(this, "Label1", 8, 8, 220, 17);
   Label1->setText("Zelk POS keyboards");
   QFont bold = Label1->font();
   bold.setBold(true);
   Label1->setFont(bold);
-  Label2 = make<QLabel>(this, "Label2", 12, 25, 220, 17);
+  Label2 = make<QLabel>(this, "Label2", 8, 25, 220, 17);
   Label2->setText("Keytable compiler and download");
-  Label3 = make<QLabel>(this, "Label3", 12, 42, 220, 17);
+  Label3 = make<QLabel>(this, "Label3", 8, 42, 220, 17);
   Label3->setText("Service technician's utility");
 
-  Label5 = make<QLabel>(this, "Label5", 12, 72, 64, 22);
+  Label5 = make<QLabel>(this, "Label5", 8, 72, 68, 22);
   Label5->setText("&Interface:");
   ComboBox1 = make<QComboBox>(this, "ComboBox1", 80, 72, 120, 22);
   ComboBox1->setEditable(true);
   ComboBox1->addItems({"AT / PS2", "USB", "COM1", "COM2", "COM3", "COM4"});
   ComboBox1->setCurrentText("AT / PS2");
+  ComboBox1->lineEdit()->setAcceptDrops(false);
   Label5->setBuddy(ComboBox1);
 
-  Label4 = make<QLabel>(this, "Label4", 12, 102, 64, 22);
+  Label4 = make<QLabel>(this, "Label4", 8, 102, 68, 22);
   Label4->setText("&Filename:");
-  Edit1 = make<QLineEdit>(this, "Edit1", 80, 102, 214, 22);
+  Edit1 = make<QLineEdit>(this, "Edit1", 80, 102, 216, 22);
   Edit1->setText("test.zpx");
+  Edit1->setAcceptDrops(false);  // a dropped file goes to the window, not into the text
   Label4->setBuddy(Edit1);
-  SpeedButton1 = make<QToolButton>(this, "SpeedButton1", 298, 102, 22, 22);
+  SpeedButton1 = make<QToolButton>(this, "SpeedButton1", 300, 102, 22, 22);
   SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
   SpeedButton1->setToolTip("Select File");
   SpeedButton1->setFocusPolicy(Qt::NoFocus);
-  Button5 = push(this, "Button5", "...", 298, 102, 22);
+  Button5 = push(this, "Button5", "...", 300, 102, 22);
   Button5->setVisible(false);
 
-  Button6 = push(this, "Button6", "&About", 243, 8, 75);
-  Button1 = push(this, "Button1", "&Compile", 12, 134, 70);
-  Button2 = push(this, "Button2", "&Write to Kbd", 86, 134, 82);
-  Button3 = push(this, "Button3", "&Read from Kbd", 172, 134, 88);
+  Button6 = push(this, "Button6", "&About", 247, 8, 75);
+  Button1 = push(this, "Button1", "&Compile", 8, 134, 66);
+  Button2 = push(this, "Button2", "&Write to Kbd", 78, 134, 84);
+  Button3 = push(this, "Button3", "&Read from Kbd", 166, 134, 94);
   Button3->setVisible(false);
-  Button4 = push(this, "Button4", "&Exit", 264, 134, 54);
+  Button4 = push(this, "Button4", "&Exit", 264, 134, 58);
 
   StatusBar1 = make<QStatusBar>(this, "StatusBar1", 0, 166, 330, 19);
   StatusBar1->setSizeGripEnabled(false);
@@ -155,7 +163,7 @@ void MainWindow::dragEnterEvent(QDragEnterEvent* e) {
 void MainWindow::dropEvent(QDropEvent* e) {
   std::vector<std::string> paths;
   for (const QUrl& url : e->mimeData()->urls())
-    if (url.isLocalFile()) paths.push_back(to1252(url.toLocalFile()));
+    if (url.isLocalFile()) paths.push_back(to_file_name(url.toLocalFile()));
   controller_->drop_files(paths);
   e->acceptProposedAction();
 }
@@ -171,9 +179,9 @@ QPushButton* MainWindow::button(Button b) const {
 
 void MainWindow::set_status(const std::string& text) { StatusBar1->showMessage(from1252(text)); }
 std::string MainWindow::status() const { return to1252(StatusBar1->currentMessage()); }
-std::string MainWindow::file_name() const { return to1252(Edit1->text()); }
+std::string MainWindow::file_name() const { return to_file_name(Edit1->text()); }
 void MainWindow::set_file_name(const std::string& text) {
-  Edit1->setText(from1252(text));
+  Edit1->setText(from_file_name(text));
   controller_->update_buttons();
 }
 std::string MainWindow::interface_text() const { return to1252(ComboBox1->currentText()); }
@@ -211,13 +219,15 @@ void MainWindow::start_timer() { Timer1->start(); }
 void MainWindow::stop_timer() { Timer1->stop(); }
 
 bool MainWindow::choose_file(const std::string& folder, const std::string& name, std::string& chosen) {
-  QFileDialog dialog(this, "Select File", from1252(folder));
-  dialog.setNameFilters({"Zelk Files (*.zpf)(*.zpx) (*.zpx *.zpf)", "ZPX File (*.zpx)", "ZPF File (*.zpf)",
-                         "All Files (*)"});
-  dialog.selectFile(from1252(name));
+  QFileDialog dialog(this, "Select File", from_file_name(folder));
+  // Each filter is its description followed by its patterns; the dialog shows the descriptions.
+  dialog.setNameFilters({"Zelk Files (*.zpf)(*.zpx) (*.zpx *.zpf)", "ZPX File (*.zpx) (*.zpx)",
+                         "ZPF File (*.zpf) (*.zpf)", "All Files (*.*) (*)"});
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  dialog.selectFile(from_file_name(name));
   dialog.setFileMode(QFileDialog::AnyFile);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
-  chosen = to1252(dialog.selectedFiles().front());
+  chosen = to_file_name(dialog.selectedFiles().front());
   return true;
 }
 

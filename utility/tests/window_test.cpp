@@ -168,6 +168,15 @@ class WindowTest : public QObject {
     QApplication::sendEvent(&w, &drop);
     QCOMPARE(child<QLineEdit>(w, "Edit1")->text(), QString("/tmp/first.zpf"));
     QVERIFY(child<QPushButton>(w, "Button1")->isEnabled());
+    // A name with letters beyond ASCII reaches the controller as the file system's bytes.
+    data.setUrls({QUrl::fromLocalFile(QString::fromUtf8("/tmp/j\xC3\xB6rg/\xE2\x82\xAC.zpx"))});
+    QDragEnterEvent enter_utf8(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w, &enter_utf8);
+    QDropEvent drop_utf8(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w, &drop_utf8);
+    QCOMPARE(w.file_name(), std::string("/tmp/j\xC3\xB6rg/\xE2\x82\xAC.zpx"));
+    // The text fields leave dropped files to the window.
+    QVERIFY(!child<QLineEdit>(w, "Edit1")->acceptDrops());
     // Text without files is no drop of a file.
     QMimeData text;
     text.setText("hello");
