@@ -146,7 +146,7 @@ class HostLine {
 
 }  // namespace
 
-TEST(Kbdsim, ServesASerialKeyboardOnAPseudoTerminal) {
+TEST(VkbdKbdsim, ServesASerialKeyboardOnAPseudoTerminal) {
   fs::path dir = fs::temp_directory_path() / ("zpx-kbdsim-" + std::to_string(getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir);
@@ -190,7 +190,7 @@ TEST(Kbdsim, ServesASerialKeyboardOnAPseudoTerminal) {
   fs::remove_all(dir);
 }
 
-TEST(Kbdsim, HelpAndBadArguments) {
+TEST(VkbdKbdsim, HelpAndBadArguments) {
   struct Case {
     std::vector<std::string> args;
     int status;

@@ -25,7 +25,7 @@ Config faults(const std::string& ini) { return Config::from_text("[Faults]\n" + 
 
 }  // namespace
 
-TEST(State, MemoryPersistsAcrossInstances) {
+TEST(VkbdState, MemoryPersistsAcrossInstances) {
   fs::path dir = temp_dir("persist");
   std::string path = (dir / "sub" / "vkbd.bin").string();  // the folder is created on the way
   {
@@ -46,7 +46,7 @@ TEST(State, MemoryPersistsAcrossInstances) {
   EXPECT_EQ(typed_hex(second.typed).substr(0, 16), "0000000C05060708");
 }
 
-TEST(State, UnfitFileStartsFresh) {
+TEST(VkbdState, UnfitFileStartsFresh) {
   fs::path dir = temp_dir("unfit");
   struct Case {
     const char* name;
@@ -64,7 +64,7 @@ TEST(State, UnfitFileStartsFresh) {
   }
 }
 
-TEST(State, PathChoice) {
+TEST(VkbdState, PathChoice) {
   Config config;
   ::setenv("XDG_STATE_HOME", "/x/state", 1);
   ::unsetenv("ZPX_VKBD_STATE");
@@ -77,7 +77,7 @@ TEST(State, PathChoice) {
   ::unsetenv("XDG_STATE_HOME");
 }
 
-TEST(Config, ReadsKeyboardAndFaults) {
+TEST(VkbdConfig, ReadsKeyboardAndFaults) {
   Config c = Config::from_text(
       "[Keyboard]\nIdentity=,\nFirmwareId=1A2Bh\nVersion=ZK 9\nSecure=1\n"
       "[Faults]\nResendEvery=4\nDropAnswer=Block/3\nCorruptBlock=2\nSilentAfter=99\nSlowAnswerMs=15\n");
@@ -99,7 +99,7 @@ TEST(Config, ReadsKeyboardAndFaults) {
   EXPECT_EQ(bad.faults.resend_every, 0);
 }
 
-TEST(Faults, ResendEveryNthByte) {
+TEST(VkbdFaults, ResendEveryNthByte) {
   Rig rig(faults("ResendEvery=3"));
   // The third byte is refused and not taken; sent again it completes the query.
   EXPECT_EQ(rig.port({0xED, 0x10, 0xED}), (Bytes{0xFA, 0xFA, 0xFE}));
@@ -109,14 +109,14 @@ TEST(Faults, ResendEveryNthByte) {
   EXPECT_EQ(rig.line({0xEE, 0xEE}), (Bytes{0xFE, 0xEE}));
 }
 
-TEST(Faults, SilentAfterNBytes) {
+TEST(VkbdFaults, SilentAfterNBytes) {
   Rig rig(faults("SilentAfter=4"));
   EXPECT_EQ(rig.port({0xED, 0x10, 0xED, 0x20, 0xED, 0x10}), (Bytes{0xFA, 0xFA, 0xFA, 0xFA, 0, 0}));
   EXPECT_EQ(rig.take_typed(), (Bytes{0x31, 0xB1}));
   EXPECT_EQ(rig.line({0xEE}), Bytes{});
 }
 
-TEST(Faults, DropAnswer) {
+TEST(VkbdFaults, DropAnswer) {
   struct Case {
     const char* setting;
     std::vector<bool> answered;  // of four identity queries and one checksum update
@@ -135,7 +135,7 @@ TEST(Faults, DropAnswer) {
   }
 }
 
-TEST(Faults, CorruptBlock) {
+TEST(VkbdFaults, CorruptBlock) {
   Rig rig(faults("CorruptBlock=2"));
   rig.port(hex_frame(0x0F, 0x0010, {1, 2, 3, 4}));
   for (int i = 1; i <= 3; ++i) {
@@ -148,7 +148,7 @@ TEST(Faults, CorruptBlock) {
   }
 }
 
-TEST(Faults, SlowAnswer) {
+TEST(VkbdFaults, SlowAnswer) {
   Rig rig(faults("SlowAnswerMs=300"));
   std::int64_t start = platform::tick_ms();
   rig.port({0xEF, 0x00});
@@ -160,7 +160,7 @@ TEST(Faults, SlowAnswer) {
   EXPECT_GE(platform::tick_ms() - start, 300);
 }
 
-TEST(DefaultLink, ConfiguredByTheEnvironment) {
+TEST(VkbdDefaultLink, ConfiguredByTheEnvironment) {
   fs::path dir = temp_dir("default");
   std::ofstream(dir / "vkbd.ini") << "[Keyboard]\nIdentity=0\nStateFile=\n";
   ::setenv("ZPX_VKBD", (dir / "vkbd.ini").c_str(), 1);

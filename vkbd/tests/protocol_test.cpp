@@ -14,7 +14,7 @@ Bytes all_ack(std::size_t n) { return Bytes(n, 0xFA); }
 }  // namespace
 
 // The frame builders of these tests against the byte layouts the host uses.
-TEST(HostFrames, MatchTheKnownLayouts) {
+TEST(VkbdHostFrames, MatchTheKnownLayouts) {
   EXPECT_EQ(led_nibbles({0xEF, 0x00}), (Bytes{0xED, 0x10, 0xED, 0x20}));
   EXPECT_EQ(led_nibbles({0xEF, 0x88}), (Bytes{0xED, 0x18, 0xED, 0x28}));
   EXPECT_EQ(led_nibbles({0xEC, 0x5A, 0x00}), (Bytes{0xED, 0x1A, 0xED, 0x35, 0xED, 0x10, 0xED, 0x30}));
@@ -25,7 +25,7 @@ TEST(HostFrames, MatchTheKnownLayouts) {
   EXPECT_EQ(Bytes(packed.begin() + 2, packed.begin() + 5), (Bytes{0x80, 0x40, 0x14}));
 }
 
-TEST(PortDecoding, GoldenTranscripts) {
+TEST(VkbdPortDecoding, GoldenTranscripts) {
   struct Case {
     const char* name;
     Bytes sent;
@@ -46,7 +46,7 @@ TEST(PortDecoding, GoldenTranscripts) {
   }
 }
 
-TEST(PortDecoding, DisplayBytesAfterTheEcMarker) {
+TEST(VkbdPortDecoding, DisplayBytesAfterTheEcMarker) {
   Rig rig;
   // After EC the byte 5A travels as ED 1A ED 35; the closing 00 as ED 10 ED 30.
   EXPECT_EQ(rig.port({0xED, 0x1A, 0xED, 0x35, 0xED, 0x10, 0xED, 0x30}), all_ack(8));
@@ -57,7 +57,7 @@ TEST(PortDecoding, DisplayBytesAfterTheEcMarker) {
   EXPECT_EQ(rig.take_typed(), (Bytes{0x31, 0xB1}));
 }
 
-TEST(PortDecoding, PlainLedCommandsSetTheLeds) {
+TEST(VkbdPortDecoding, PlainLedCommandsSetTheLeds) {
   Rig rig;
   rig.port({0xED, 0x07});
   EXPECT_EQ(rig.keyboard.peripherals().keyboard_leds, 7);
@@ -66,14 +66,14 @@ TEST(PortDecoding, PlainLedCommandsSetTheLeds) {
   EXPECT_TRUE(rig.typed.empty());
 }
 
-TEST(PortDecoding, RawCommandDataMayHoldEd) {
+TEST(VkbdPortDecoding, RawCommandDataMayHoldEd) {
   Rig rig;
   // A barcode text sent as plain bytes carries EDh as a character, not as an LED command.
   rig.port({0xEF, 0x28, 'A', 0xED, 'B', 0x00});
   EXPECT_EQ(rig.keyboard.peripherals().barcode_data, std::string("A\xED" "B"));
 }
 
-TEST(Identity, AnswerTypedAsTheScanCodeOfItsCharacter) {
+TEST(VkbdIdentity, AnswerTypedAsTheScanCodeOfItsCharacter) {
   for (char id : {'0', '1', '2', ','}) {
     Config config;
     config.identity = id;
@@ -84,7 +84,7 @@ TEST(Identity, AnswerTypedAsTheScanCodeOfItsCharacter) {
   }
 }
 
-TEST(BlockWrite, HexFrames) {
+TEST(VkbdBlockWrite, HexFrames) {
   const Bytes data{0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88};
   struct Case {
     const char* name;
@@ -110,7 +110,7 @@ TEST(BlockWrite, HexFrames) {
   }
 }
 
-TEST(BlockWrite, PackedFramesAreAnswered) {
+TEST(VkbdBlockWrite, PackedFramesAreAnswered) {
   const Bytes data{1, 2, 3, 4, 5, 6, 7, 8};
   struct Case {
     const char* name;
@@ -137,7 +137,7 @@ TEST(BlockWrite, PackedFramesAreAnswered) {
   }
 }
 
-TEST(BlockWrite, SequenceNumberSelectsTheAnswer) {
+TEST(VkbdBlockWrite, SequenceNumberSelectsTheAnswer) {
   Rig rig;
   for (unsigned seq = 0; seq < 6; ++seq) {
     rig.port(packed_frame(0x0F, 0x0100 + 8 * seq, Bytes(8, static_cast<std::uint8_t>(seq)), seq));
@@ -146,7 +146,7 @@ TEST(BlockWrite, SequenceNumberSelectsTheAnswer) {
   }
 }
 
-TEST(BlockWrite, BrokenFrameGivesWayToTheNextCommand) {
+TEST(VkbdBlockWrite, BrokenFrameGivesWayToTheNextCommand) {
   Rig rig;
   Bytes frame = packed_frame(0x0F, 0x0004, Bytes(8, 9), 2);
   frame.resize(9);  // the host gave up in the middle of the frame
@@ -155,7 +155,7 @@ TEST(BlockWrite, BrokenFrameGivesWayToTheNextCommand) {
   EXPECT_EQ(rig.take_typed(), (Bytes{0x31, 0xB1}));
 }
 
-TEST(BlockWrite, NothingLandsOutsideTheMemory) {
+TEST(VkbdBlockWrite, NothingLandsOutsideTheMemory) {
   Rig rig;
   // A hex frame reaching past the end is refused whole; a packed frame keeps what fits.
   rig.port(hex_frame(0x0F, 0x1FFC, Bytes(8, 0xAA)));
@@ -165,7 +165,7 @@ TEST(BlockWrite, NothingLandsOutsideTheMemory) {
   EXPECT_EQ(rig.take_typed(), (Bytes{0x20, 0xA0}));
 }
 
-TEST(BlockRead, AnsweredAsHexadecimalKeys) {
+TEST(VkbdBlockRead, AnsweredAsHexadecimalKeys) {
   Rig rig;
   rig.port(hex_frame(0x0F, 0x0010, {0x12, 0xAB, 0xF0}));
   rig.port(led_nibbles(read_request(0x0010, 3)));
@@ -181,7 +181,7 @@ TEST(BlockRead, AnsweredAsHexadecimalKeys) {
   EXPECT_TRUE(rig.typed.empty()) << "a request with a wrong sum is not answered";
 }
 
-TEST(BlockRead, BeyondTheMemoryReadsAsZero) {
+TEST(VkbdBlockRead, BeyondTheMemoryReadsAsZero) {
   Rig rig;
   rig.port(read_request(0x1FFE, 4));
   auto data = decode_read(typed_hex(rig.typed));
@@ -192,7 +192,7 @@ TEST(BlockRead, BeyondTheMemoryReadsAsZero) {
 
 // A download as the host runs it on the Windows 95 port: packed frames of eight bytes, the
 // checksum update, then the header and the image read back.
-TEST(Download, HandDrivenDownloadReadsBack) {
+TEST(VkbdDownload, HandDrivenDownloadReadsBack) {
   Bytes image(340);
   for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 7 + 3);
   image[6] = static_cast<std::uint8_t>(image.size() >> 8);
@@ -230,7 +230,7 @@ TEST(Download, HandDrivenDownloadReadsBack) {
   EXPECT_EQ(read_back, Bytes(image.begin() + 4, image.end()));
 }
 
-TEST(Checksum, SumsFromAddressFourToTheKeytableLength) {
+TEST(VkbdChecksum, SumsFromAddressFourToTheKeytableLength) {
   // Memory from address 4 on: the keytable length in bytes 6-7, every other byte a running value.
   for (unsigned length : {0x0000u, 0x0003u, 0x000Au, 0x0130u, 0x2000u, 0xFFFFu}) {
     Rig rig;
@@ -250,7 +250,7 @@ TEST(Checksum, SumsFromAddressFourToTheKeytableLength) {
   }
 }
 
-TEST(Display, Sequences) {
+TEST(VkbdDisplay, Sequences) {
   struct Case {
     const char* name;
     Bytes sent;
@@ -278,7 +278,7 @@ TEST(Display, Sequences) {
   }
 }
 
-TEST(Display, ControlByte) {
+TEST(VkbdDisplay, ControlByte) {
   Rig rig;
   rig.port({0xEC, 0xC8, 0x08, 0x00});  // display off, no cursor, no blink
   EXPECT_FALSE(rig.keyboard.display().on());
@@ -290,7 +290,7 @@ TEST(Display, ControlByte) {
   EXPECT_TRUE(d.blink());
 }
 
-TEST(Peripherals, CommandsLeaveTheirSettings) {
+TEST(VkbdPeripherals, CommandsLeaveTheirSettings) {
   Rig rig;
   rig.port(led_nibbles({0xEF, 0x2B, 0xEF, 0x2B, 0xEF, 0x43, 0xEF, 0x36, 0x05, 0xEF, 0x19,
                         0xEF, 0x27, 'C', 'F', 'G', 0x00}));
@@ -303,7 +303,7 @@ TEST(Peripherals, CommandsLeaveTheirSettings) {
   EXPECT_TRUE(rig.typed.empty());
 }
 
-TEST(Peripherals, DataTypedBetweenMarkers) {
+TEST(VkbdPeripherals, DataTypedBetweenMarkers) {
   Rig rig;
   EXPECT_TRUE(rig.keyboard.type_msr_track(2, "12"));
   EXPECT_EQ(rig.take_typed(), (Bytes{0x63, 0xE3, 0x02, 0x82, 0x03, 0x83, 0x63, 0xE3}));
@@ -317,7 +317,7 @@ TEST(Peripherals, DataTypedBetweenMarkers) {
   EXPECT_TRUE(rig.typed.empty());
 }
 
-TEST(Version, TypedOnThePortWrittenOnTheLine) {
+TEST(VkbdVersion, TypedOnThePortWrittenOnTheLine) {
   Config config;
   config.version = "V1.2 a";
   Rig rig(config);
@@ -327,7 +327,7 @@ TEST(Version, TypedOnThePortWrittenOnTheLine) {
   EXPECT_EQ(rig.line({0xEF, 0x10}), (Bytes{0xFA, 0xFA, 'V', '1', '.', '2', ' ', 'a'}));
 }
 
-TEST(SerialLine, EchoAcknowledgeAndBlockRead) {
+TEST(VkbdSerialLine, EchoAcknowledgeAndBlockRead) {
   Rig rig;
   EXPECT_EQ(rig.line({0xEE}), (Bytes{0xEE}));
   rig.line(hex_frame(0x0F, 0x0040, {0xC3, 0x5A}));
@@ -338,7 +338,7 @@ TEST(SerialLine, EchoAcknowledgeAndBlockRead) {
   EXPECT_TRUE(rig.typed.empty());
 }
 
-TEST(SecureMode, EveryByteThreeTimes) {
+TEST(VkbdSecureMode, EveryByteThreeTimes) {
   Config config;
   config.secure = true;
   Rig rig(config);
