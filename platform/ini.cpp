@@ -2,12 +2,13 @@
 
 #include <sys/stat.h>
 
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
+#include "platform/text1252.h"
 #include "platform/text_util.h"
 
 namespace platform {
@@ -25,12 +26,18 @@ struct IniFile::Data {
       if (detail::iequals(s.name, section)) return &s;  // the first such section wins
     return nullptr;
   }
-  const std::string* value(const std::string& section, const std::string& key) const {
+  // The value as the profile readers see it: one pair of surrounding double quotes is not part of
+  // it. nullopt when the section or the key is missing.
+  std::optional<std::string> value(const std::string& section, const std::string& key) const {
     const Section* s = find(section);
-    if (!s) return nullptr;
-    for (const auto& e : s->entries)
-      if (detail::iequals(e.first, key)) return &e.second;
-    return nullptr;
+    if (!s) return std::nullopt;
+    for (const auto& e : s->entries) {
+      if (!detail::iequals(e.first, key)) continue;  // the first such key wins
+      const std::string& v = e.second;
+      if (v.size() >= 2 && v.front() == '"' && v.back() == '"') return v.substr(1, v.size() - 2);
+      return v;
+    }
+    return std::nullopt;
   }
 };
 
@@ -79,7 +86,7 @@ IniFile IniFile::load(const std::string& path) {
   std::stringstream ss;
   ss << in.rdbuf();
   if (in.bad()) return f;  // a folder or an unreadable file reads as empty
-  f.d_ = parse(ss.str());
+  f.d_ = parse(text_file_to_cp1252(ss.str()));
   return f;
 }
 
@@ -94,61 +101,75 @@ bool IniFile::readable() const { return d_->readable; }
 bool IniFile::section_exists(const std::string& section) const { return d_->find(section) != nullptr; }
 
 bool IniFile::key_exists(const std::string& section, const std::string& key) const {
-  return d_->value(section, key) != nullptr;
+  return d_->value(section, key).has_value();
 }
 
 std::string IniFile::read_string(const std::string& section, const std::string& key,
                                  const std::string& def, std::size_t limit) const {
-  const std::string* v = d_->value(section, key);
-  std::string r = v ? *v : def;
-  // One pair of surrounding double quotes is not part of the value.
-  if (v && r.size() >= 2 && r.front() == '"' && r.back() == '"') r = r.substr(1, r.size() - 2);
+  std::string r = d_->value(section, key).value_or(def);
   if (limit > 0 && r.size() > limit - 1) r.resize(limit - 1);
   return r;
 }
 
+namespace {
+
+int digit_value(char c, int base) {
+  int d = c >= '0' && c <= '9' ? c - '0'
+          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                 : 99;
+  return d < base ? d : -1;
+}
+
+}  // namespace
+
 int IniFile::read_integer(const std::string& section, const std::string& key, int def) const {
-  const std::string* v = d_->value(section, key);
-  if (!v || v->empty()) return def;
-  std::string s = *v;
-  int base = 10;
-  std::size_t start = 0;
+  std::optional<std::string> v = d_->value(section, key);
+  if (!v) return def;
+  std::string_view s = *v;
   bool negative = false;
-  if (s[0] == '-' || s[0] == '+') {
+  if (!s.empty() && (s[0] == '-' || s[0] == '+')) {
     negative = s[0] == '-';
-    start = 1;
+    s.remove_prefix(1);
   }
-  if (s.compare(start, 1, "$") == 0) {
+  int base = 10;
+  if (!s.empty() && s[0] == '$') {
     base = 16;
-    start += 1;
-  } else if (s.size() > start + 1 && s[start] == '0' && (s[start + 1] == 'x' || s[start + 1] == 'X')) {
+    s.remove_prefix(1);
+  } else if (s.size() >= 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
     base = 16;
-    start += 2;
+    s.remove_prefix(2);
   }
-  if (start >= s.size()) return def;
-  errno = 0;
-  char* end = nullptr;
-  long long n = std::strtoll(s.c_str() + start, &end, base);
-  if (errno != 0 || *end != '\0' || !std::isalnum(static_cast<unsigned char>(s[start]))) return def;
-  if (negative) n = -n;
-  if (base == 16 && !negative && n <= 0xFFFFFFFFLL) return static_cast<int>(static_cast<unsigned>(n));
-  if (n < INT_MIN || n > INT_MAX) return def;
-  return static_cast<int>(n);
+  if (s.empty()) return def;
+  std::uint64_t n = 0;
+  for (char c : s) {
+    int d = digit_value(c, base);
+    if (d < 0) return def;
+    n = n * static_cast<unsigned>(base) + static_cast<unsigned>(d);
+    if (n > 0xFFFFFFFFu) return def;
+  }
+  if (base == 16) {
+    // Hexadecimal numbers fill all 32 bits: $FFFFFFFF is -1.
+    auto bits = static_cast<std::uint32_t>(n);
+    if (negative) bits = 0u - bits;
+    return static_cast<int>(bits);
+  }
+  long long signed_n = negative ? -static_cast<long long>(n) : static_cast<long long>(n);
+  if (signed_n < INT_MIN || signed_n > INT_MAX) return def;
+  return static_cast<int>(signed_n);
 }
 
 int IniFile::read_profile_int(const std::string& section, const std::string& key, int def) const {
-  const std::string* v = d_->value(section, key);
+  std::optional<std::string> v = d_->value(section, key);
   if (!v) return def;
   const char* p = v->c_str();
   bool negative = false;
   if (*p == '-' || *p == '+') negative = *p++ == '-';
-  long long n = 0;
-  while (*p >= '0' && *p <= '9') {
-    n = n * 10 + (*p++ - '0');
-    if (n > 0xFFFFFFFFLL) n = 0xFFFFFFFFLL;
-  }
-  if (negative) n = -n;
-  return static_cast<int>(static_cast<unsigned>(n & 0xFFFFFFFF));
+  // The number wraps at 32 bits as the profile readers' own conversion does.
+  std::uint32_t n = 0;
+  while (*p >= '0' && *p <= '9') n = n * 10u + static_cast<std::uint32_t>(*p++ - '0');
+  if (negative) n = 0u - n;
+  return static_cast<int>(n);
 }
 
 }  // namespace platform

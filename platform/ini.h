@@ -1,7 +1,9 @@
 // Private-profile (INI) files with the semantics programs expect of them: sections and keys
 // match without regard to case, the first matching section and key win, ";" starts a comment only
-// at the start of a line, blanks around names and values are trimmed. A missing or unreadable
-// file reads as empty: every query then gives its default.
+// at the start of a line, blanks around names and values are trimmed, and one pair of double
+// quotes around a value is not part of it. Lines may end in CR LF; a file with a UTF-8 or UTF-16
+// byte-order mark is converted, any other is taken as Windows-1252. A missing or unreadable file
+// reads as empty: every query then gives its default.
 #pragma once
 
 #include <memory>

@@ -30,7 +30,8 @@ ZPX_PLATFORM_API void set_message_presenter(MessagePresenter presenter);
 // Shows the message and returns the answer.
 ZPX_PLATFORM_API MsgAnswer message_box(const Message& message);
 
-// Convenience: default answer No for YesNo boxes, Ok otherwise.
+// Convenience: the default answer is the safe one, taken when nobody can answer: Ok for Ok,
+// No for YesNo, Cancel for OkCancel, YesNoCancel and RetryCancel.
 ZPX_PLATFORM_API MsgAnswer message_box(const std::string& text, const std::string& caption,
                                        MsgButtons buttons = MsgButtons::Ok,
                                        MsgIcon icon = MsgIcon::None);

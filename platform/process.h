@@ -7,9 +7,10 @@
 
 namespace platform {
 
-// Opens a text file in a viewer without waiting for it: $VISUAL, then $EDITOR (in a terminal
-// emulator when one is available and the editor needs a terminal), then xdg-open. Returns false
-// when no viewer could be started.
+// Opens a text file in a viewer without waiting for it: $VISUAL, then $EDITOR (in its own
+// x-terminal-emulator window when a display is present and standard input is no terminal, in the
+// current terminal when it is one, else not at all), then xdg-open. The viewer runs in its own
+// session. Returns false when no viewer could be started (none on PATH, or its start failed).
 ZPX_PLATFORM_API bool open_text_viewer(const std::string& path);
 
 // Path of the running executable and its folder.

@@ -7,6 +7,7 @@
 #include <map>
 #include <sstream>
 
+#include "platform/text1252.h"
 #include "platform/text_util.h"
 
 namespace platform {
@@ -72,8 +73,9 @@ bool parse_hex_bytes(std::string_view s, std::vector<std::uint8_t>& out) {
   return true;
 }
 
-// Parses the data part after '='; false when malformed.
-bool parse_data(std::string_view data, RegValue& v, std::string& why) {
+// Parses the data part after '='; false when malformed. wide: the file is a "Version 5.00" export,
+// whose hex(1), hex(2) and hex(7) texts are UTF-16LE; REGEDIT4 files hold them as single bytes.
+bool parse_data(std::string_view data, bool wide, RegValue& v, std::string& why) {
   data = detail::trim(data);
   if (!data.empty() && data.front() == '"') {
     std::size_t pos = 0;
@@ -121,18 +123,20 @@ bool parse_data(std::string_view data, RegValue& v, std::string& why) {
       v.type = RegType::Binary;
     } else if (kind == "(2)" || kind == "(7)" || kind == "(1)") {
       v.type = kind == "(7)" ? RegType::MultiString : kind == "(2)" ? RegType::ExpandString : RegType::String;
-      // Exports hold these as UTF-16LE; keep the low bytes (Windows-1252 texts), drop the end.
-      std::string text;
-      for (std::size_t i = 0; i + 1 < v.data.size(); i += 2) text += static_cast<char>(v.data[i]);
+      std::string raw(v.data.begin(), v.data.end());
+      std::string text = wide ? text_file_to_cp1252("\xFF\xFE" + raw) : raw;
+      // The terminating zero (two for a multi-string) is not part of the text.
       while (!text.empty() && text.back() == '\0') text.pop_back();
       v.text = text;
-    } else if (kind == "(4)" && v.data.size() == 4) {
-      v.type = RegType::Dword;
-      v.number = v.data[0] | v.data[1] << 8 | v.data[2] << 16 | static_cast<std::uint64_t>(v.data[3]) << 24;
-    } else if (kind == "(b)" && v.data.size() == 8) {
-      v.type = RegType::Qword;
+    } else if (kind == "(4)" || kind == "(b)") {
+      const std::size_t size = kind == "(4)" ? 4 : 8;
+      if (v.data.size() != size) {
+        why = kind == "(4)" ? "a dword needs 4 bytes" : "a qword needs 8 bytes";
+        return false;
+      }
+      v.type = size == 4 ? RegType::Dword : RegType::Qword;
       v.number = 0;
-      for (int i = 7; i >= 0; --i) v.number = v.number << 8 | v.data[static_cast<std::size_t>(i)];
+      for (std::size_t i = size; i-- > 0;) v.number = v.number << 8 | v.data[i];
     } else {
       why = "unsupported hex value kind";
       return false;
@@ -150,6 +154,8 @@ std::shared_ptr<Registry::Data> parse(const std::string& text, const std::string
   std::string raw;
   int lineno = 0;
   Registry::Data::Key* current = nullptr;
+  bool header_seen = false;
+  bool wide = false;
   bool in_hklm = false;
   bool seen_key = false;
   auto diag = [&](int n, const std::string& why) {
@@ -159,14 +165,23 @@ std::shared_ptr<Registry::Data> parse(const std::string& text, const std::string
     ++lineno;
     int first = lineno;
     std::string line(detail::trim(raw));
+    if (line.empty() || line[0] == ';') continue;
     // A trailing backslash continues the line (long hex data).
     while (!line.empty() && line.back() == '\\' && std::getline(in, raw)) {
       ++lineno;
       line.pop_back();
       line += std::string(detail::trim(raw));
     }
-    if (line.empty() || line[0] == ';') continue;
-    if (first == 1 && (line == "REGEDIT4" || line.rfind("Windows Registry Editor", 0) == 0)) continue;
+    if (!header_seen) {
+      header_seen = true;
+      if (line == "REGEDIT4") continue;
+      if (line.rfind("Windows Registry Editor Version", 0) == 0) {
+        wide = true;
+        continue;
+      }
+      // Read it all the same: the lines below still say what they mean.
+      diag(first, "no REGEDIT4 or Windows Registry Editor header");
+    }
     if (line.front() == '[') {
       current = nullptr;
       in_hklm = false;
@@ -218,13 +233,13 @@ std::shared_ptr<Registry::Data> parse(const std::string& text, const std::string
     }
     RegValue v;
     std::string why;
-    if (!parse_data(rest, v, why)) {
+    if (!parse_data(rest, wide, v, why)) {
       diag(first, why);
       continue;
     }
     std::string lname = detail::lower(name);
     if (!current->values.count(lname)) current->order.push_back(name);
-    current->values[lname] = std::move(v);
+    current->values[lname] = std::move(v);  // a later line for the same name replaces the value
   }
   return d;
 }
@@ -254,30 +269,25 @@ Registry Registry::open_default() { return open_file(default_path()); }
 
 Registry Registry::open_file(const std::string& path) {
   Registry r;
-  std::ifstream in(path, std::ios::binary);
   struct stat st;
-  if (!in || stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (stat(path.c_str(), &st) != 0) {
+    // No registry file: nothing is configured, every key is missing.
     auto d = std::make_shared<Data>();
     d->source = path;
     r.d_ = d;
     return r;
   }
+  std::ifstream in(path, std::ios::binary);
   std::stringstream ss;
-  ss << in.rdbuf();
-  std::string text = ss.str();
-  // Exports written by the registry editor are UTF-16LE with a byte-order mark.
-  if (text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0xFF &&
-      static_cast<unsigned char>(text[1]) == 0xFE) {
-    std::string narrow;
-    for (std::size_t i = 2; i + 1 < text.size(); i += 2) {
-      unsigned c = static_cast<unsigned char>(text[i]) | static_cast<unsigned char>(text[i + 1]) << 8;
-      narrow += c < 256 ? static_cast<char>(c) : '?';
-    }
-    text = narrow;
-  } else if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-    text.erase(0, 3);
+  if (S_ISREG(st.st_mode) && in) ss << in.rdbuf();
+  if (!S_ISREG(st.st_mode) || !in || in.bad()) {
+    auto d = std::make_shared<Data>();
+    d->source = path;
+    d->diagnostics.push_back(path + ": cannot be read");
+    r.d_ = d;
+    return r;
   }
-  r.d_ = parse(text, path);
+  r.d_ = parse(text_file_to_cp1252(ss.str()), path);
   return r;
 }
 

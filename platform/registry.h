@@ -10,6 +10,9 @@
 // ~/.config/zelk/registry.reg), else /etc/zelk/registry.reg. Key and value names match without
 // regard to case. Values keep their type, so a reader can tell a wrong type. Nothing writes it.
 // A malformed line is skipped and recorded in diagnostics(); the rest of the file still counts.
+// Key deletions ("[-KEY]") and value deletions ("NAME"=-) mean nothing to a read-only registry:
+// they are skipped with a diagnostic. Keys of other roots are skipped silently. A file with a
+// UTF-16 or UTF-8 byte-order mark is converted; texts are returned as Windows-1252 bytes.
 #pragma once
 
 #include <cstdint>
@@ -42,7 +45,8 @@ class ZPX_PLATFORM_API Registry {
  public:
   // The registry file named by the environment (see above), read afresh.
   static Registry open_default();
-  // A registry read from the given file; a missing or unreadable file gives an empty registry.
+  // A registry read from the given file; a missing or unreadable file gives an empty registry
+  // (an unreadable one with a diagnostic).
   static Registry open_file(const std::string& path);
   // A registry parsed from text (tests).
   static Registry from_text(const std::string& text);
@@ -56,7 +60,8 @@ class ZPX_PLATFORM_API Registry {
   // All value names of a key, in file order (for device maps such as HARDWARE\DEVICEMAP\SERIALCOMM).
   std::vector<std::string> value_names(const std::string& key) const;
 
-  // "line N: reason" for every line that was skipped.
+  // "line N: reason" for every line that was skipped ("<path>: cannot be read" for a file that
+  // exists but cannot be read).
   const std::vector<std::string>& diagnostics() const;
   // Path the registry was read from (empty for from_text).
   const std::string& source() const;

@@ -25,6 +25,29 @@ void put_utf8(std::string& out, std::uint32_t cp) {
   }
 }
 
+// The Windows-1252 byte of a code point, '?' when the code page has none. The five bytes the code
+// page leaves undefined travel as U+0081 etc. (see cp1252_to_utf8) and come back unchanged.
+char to_cp1252(std::uint32_t cp) {
+  if (cp < 0x80 || (cp >= 0xA0 && cp < 0x100)) return static_cast<char>(cp);
+  if (cp >= 0x80 && cp < 0xA0) return kHigh[cp - 0x80] == 0 ? static_cast<char>(cp) : '?';
+  for (int k = 0; k < 32; ++k)
+    if (kHigh[k] == cp) return static_cast<char>(0x80 + k);
+  return '?';
+}
+
+std::string utf16_to_cp1252(const std::string& bytes, std::size_t start, bool little_endian) {
+  std::string out;
+  out.reserve(bytes.size() / 2);
+  for (std::size_t i = start; i + 1 < bytes.size(); i += 2) {
+    unsigned a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
+    std::uint32_t unit = little_endian ? (a | b << 8) : (a << 8 | b);
+    // A surrogate pair stands for a character outside the code page anyway.
+    out += (unit >= 0xD800 && unit < 0xE000) ? '?' : to_cp1252(unit);
+    if (unit >= 0xD800 && unit < 0xDC00) i += 2;  // skip the low half as well
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string cp1252_to_utf8(const std::string& text) {
@@ -40,25 +63,42 @@ std::string cp1252_to_utf8(const std::string& text) {
 
 std::string utf8_to_cp1252(const std::string& text) {
   std::string out;
+  out.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
     unsigned char c = static_cast<unsigned char>(text[i]);
     std::uint32_t cp;
-    int len;
+    std::size_t len;
     if (c < 0x80) { cp = c; len = 1; }
     else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; len = 2; }
     else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; len = 3; }
     else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; len = 4; }
     else { out += '?'; ++i; continue; }
-    if (i + static_cast<std::size_t>(len) > text.size()) { out += '?'; break; }
-    for (int k = 1; k < len; ++k) cp = cp << 6 | (static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]) & 0x3F);
-    i += static_cast<std::size_t>(len);
-    if (cp < 0x80 || (cp >= 0xA0 && cp < 0x100)) { out += static_cast<char>(cp); continue; }
-    char mapped = '?';
-    for (int k = 0; k < 32; ++k)
-      if (kHigh[k] == cp) mapped = static_cast<char>(0x80 + k);
-    out += mapped;
+    // Every following byte must be a continuation byte; otherwise only the lead byte is lost.
+    bool whole = i + len <= text.size();
+    for (std::size_t k = 1; whole && k < len; ++k) {
+      unsigned char t = static_cast<unsigned char>(text[i + k]);
+      if ((t & 0xC0) != 0x80) whole = false;
+      cp = cp << 6 | (t & 0x3F);
+    }
+    // Overlong forms are malformed too (they could smuggle in a zero byte).
+    static constexpr std::uint32_t kMin[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (!whole || cp < kMin[len]) {
+      out += '?';
+      ++i;
+      continue;
+    }
+    i += len;
+    out += to_cp1252(cp);
   }
   return out;
+}
+
+std::string text_file_to_cp1252(const std::string& bytes) {
+  auto starts = [&](const char* bom, std::size_t n) { return bytes.size() >= n && bytes.compare(0, n, bom, n) == 0; };
+  if (starts("\xFF\xFE", 2)) return utf16_to_cp1252(bytes, 2, true);
+  if (starts("\xFE\xFF", 2)) return utf16_to_cp1252(bytes, 2, false);
+  if (starts("\xEF\xBB\xBF", 3)) return utf8_to_cp1252(bytes.substr(3));
+  return bytes;
 }
 
 }  // namespace platform

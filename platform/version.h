@@ -12,7 +12,7 @@
 
 namespace platform {
 
-struct VersionRecord {
+struct ZPX_PLATFORM_API VersionRecord {
   std::uint16_t file_version[4] = {0, 0, 0, 0};
   struct Translation {
     std::uint16_t language;
