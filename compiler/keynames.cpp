@@ -1,7 +1,6 @@
 #include "compiler/keynames.h"
 
 #include <array>
-#include <cstdio>
 #include <string>
 
 namespace compiler {
@@ -119,9 +118,8 @@ std::vector<KeyName> build() {
   static const std::array<std::string, 128> pos_names = [] {
     std::array<std::string, 128> names;
     for (std::size_t i = 0; i < names.size(); ++i) {
-      char buf[16];
-      std::snprintf(buf, sizeof buf, "POSKEY%03zu", i + 1);
-      names[i] = buf;
+      const std::string number = std::to_string(i + 1);
+      names[i] = "POSKEY" + std::string(3 - number.size(), '0') + number;
     }
     return names;
   }();
