@@ -243,3 +243,89 @@ TEST(LineReader, LongLinesContinueInTheNextRead) {
   EXPECT_FALSE(compiler::read_line(f, line));
   std::fclose(f);
 }
+
+// The writer on key lists filled by hand, apart from the conversion of texts.
+TEST(Writer, HandFilledKeyLists) {
+  using Bytes = std::vector<std::uint8_t>;
+  auto record = [](std::uint8_t value, std::uint8_t mask, std::uint8_t mode, Bytes codes) {
+    return compiler::Record{value, mask, mode, std::move(codes)};
+  };
+  // Which single definitions stand in the key table as one scancode.
+  struct Case {
+    compiler::Record r;
+    int entry;  // -1: a record is written
+  } cases[] = {
+      {record(0x00, 0x00, 0x1B, {0x1E}), 0x1E},
+      {record(0x00, 0x00, 0x1B, {0x1E, 0x9E}), 0x1E},
+      {record(0x00, 0x00, 0x1B, {0xE0, 0x4B}), 0xCB},
+      {record(0x00, 0x00, 0x1B, {0xE0, 0x4B, 0xE0, 0xCB}), 0xCB},
+      {record(0x00, 0x00, 0x1B, {0x2A, 0x1E, 0x9E}), -1},
+      {record(0x00, 0x00, 0x1B, {0x2A, 0x1E, 0x9E, 0xAA}), -1},
+      {record(0x00, 0x80, 0x1B, {0x1E}), -1},
+      {record(0x00, 0x00, 0x1F, {0x1E}), -1},
+  };
+  for (const auto& k : cases) {
+    compiler::Context ctx;
+    ctx.keys[5].push_back(k.r);
+    std::size_t length = 0;
+    ASSERT_TRUE(compiler::build_image(ctx, length));
+    const auto& img = ctx.image;
+    if (k.entry >= 0) {
+      EXPECT_EQ(img[18], 0x00);
+      EXPECT_EQ(img[19], k.entry);
+      EXPECT_EQ(length, 317u);
+      continue;
+    }
+    EXPECT_EQ(zpx::get_be16(&img[18]), 317);
+    EXPECT_EQ(zpx::get_be16(&img[317]), 0x0000);
+    EXPECT_EQ(img[319], k.r.value);
+    EXPECT_EQ(img[320], k.r.mask);
+    EXPECT_EQ(img[321], k.r.mode);
+    EXPECT_TRUE(std::equal(k.r.codes.begin(), k.r.codes.end(), img.begin() + 322));
+    EXPECT_EQ(img[322 + k.r.codes.size()], 0x00);
+    EXPECT_EQ(length, 317 + 6 + k.r.codes.size());
+  }
+
+  // Two records of one key are linked in list order, the last link is 0.
+  compiler::Context two;
+  two.keys[0] = {record(0x02, 0x82, 0x00, {0x2A, 0x1E}), record(0x00, 0x80, 0x00, {0x30})};
+  std::size_t length = 0;
+  ASSERT_TRUE(compiler::build_image(two, length));
+  EXPECT_EQ(zpx::get_be16(&two.image[8]), 317);
+  EXPECT_EQ(zpx::get_be16(&two.image[317]), 317 + 8);
+  EXPECT_EQ(two.image[317 + 8 + 4], 0x00);  // mode of the second record
+  EXPECT_EQ(zpx::get_be16(&two.image[317 + 8]), 0);
+  EXPECT_EQ(length, 317u + 8 + 7);
+  EXPECT_EQ(zpx::get_be16(&two.image[6]), length);
+
+  // The extended layout: key 182's entry at 352, blocks from 400 on, 01h 2Eh at 398.
+  compiler::Context ext;
+  ext.extended_layout = true;
+  ext.keys[182].push_back(record(0x00, 0x80, 0x00, {0x1E, 0x9E}));
+  ASSERT_TRUE(compiler::build_image(ext, length));
+  EXPECT_EQ(zpx::get_be16(&ext.image[302]), 400);
+  EXPECT_EQ(zpx::get_be16(&ext.image[398]), 0x012E);
+  EXPECT_EQ(zpx::get_be16(&ext.image[352]), 400 + 13);
+  EXPECT_EQ(zpx::get_be16(&ext.image[400 + 8]), 0x012E);  // block 2 is the last block
+  EXPECT_EQ(length, 400u + 13 + 8);
+}
+
+TEST_F(Compile, KeytablePastTheCapacityIsNotWritten) {
+  compiler::Context ctx;
+  std::FILE* listing = std::tmpfile();
+  ctx.listing = listing;
+  ctx.capacity = 512;
+  for (int k = 0; k < 40; ++k) ctx.keys[static_cast<std::size_t>(k)].push_back({0x00, 0x80, 0x00, {0x1E, 0x9E}});
+  EXPECT_FALSE(compiler::write_zpx(ctx, "full.zpx"));
+  EXPECT_FALSE(fs::exists("full.zpx"));
+  EXPECT_EQ(ctx.error_count, 1);
+  std::rewind(listing);
+  char text[64] = {};
+  EXPECT_EQ(std::string(text, std::fread(text, 1, sizeof text - 1, listing)), "FATAL: zpx-file to long\n");
+  std::fclose(listing);
+  // The same keys fit the default capacity.
+  ctx.capacity = zpx::kDefaultCapacity;
+  ctx.listing = nullptr;
+  EXPECT_TRUE(compiler::write_zpx(ctx, "full.zpx"));
+  EXPECT_EQ(fs::file_size("full.zpx"), 317u + 40 * 8);
+}
