@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -52,7 +53,8 @@ bool Memory::save(const std::string& path, std::string* error) const {
   fs::path target(path);
   std::error_code ec;
   if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
-  std::string temp = path + ".tmp." + std::to_string(::getpid());
+  static std::atomic<unsigned> serial{0};
+  std::string temp = path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(serial++);
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return fail("cannot create " + temp);
   std::size_t done = 0;
@@ -68,9 +70,9 @@ bool Memory::save(const std::string& path, std::string* error) const {
     }
     done += static_cast<std::size_t>(n);
   }
-  bool synced = ::fsync(fd) == 0;
-  bool closed = ::close(fd) == 0;
-  if (!synced || !closed) {
+  // No fsync: the rename keeps the file whole if the process dies, which is what matters for a
+  // keyboard written to block by block; a flush per block would slow every download down.
+  if (::close(fd) != 0) {
     ::unlink(temp.c_str());
     return fail("cannot write " + temp);
   }
