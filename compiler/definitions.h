@@ -6,24 +6,12 @@
 #include <string_view>
 #include <vector>
 
+#include "compiler/prefix.h"
 #include "compiler/values.h"
 
 namespace compiler {
 
 struct Context;
-
-// The three state bytes of a definition.
-struct State {
-  std::uint8_t value = 0x00;
-  std::uint8_t mask = 0x80;
-  std::uint8_t mode = 0x00;
-};
-
-// Reads a condition prefix into the state. False when the rest of the line is to be ignored.
-bool read_prefix(Context& ctx, Args& a, State& state);
-
-// Reads a code string under the state (whose mode may gain the character-mode bit).
-std::vector<std::uint8_t> read_string(Context& ctx, Args& a, State& state);
 
 // Key number of a key-line keyword under the current model, or -1.
 int key_number(Context& ctx, std::string_view keyword);

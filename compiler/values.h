@@ -1,6 +1,7 @@
-// Readers of directive values: list items, numbers. They walk the argument text.
+// Readers of directive values: list items, numbers, code strings. They walk the argument text.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,5 +34,16 @@ int lookup(std::string_view item, const std::vector<std::string_view>& table, Ma
 // Reads a number with the context's number base; kAbsent when absent or when a hexadecimal
 // number has more than two digits. Reports "unexpected hex figure" (and sets failed).
 int read_number(Context& ctx, Args& a, bool& failed);
+
+// The three state bytes of a definition.
+struct State {
+  std::uint8_t value = 0x00;
+  std::uint8_t mask = 0x80;
+  std::uint8_t mode = 0x00;
+};
+
+// Reads a code string under the state (whose mode may gain the character-mode bit): quoted
+// parts, "#n" characters and "%n" raw bytes.
+std::vector<std::uint8_t> read_string(Context& ctx, Args& a, State& state);
 
 }  // namespace compiler
