@@ -66,7 +66,9 @@ struct ReleaseAtEnd {
   ~ReleaseAtEnd() { lib.release(); }
 };
 
-std::string buffer_text(const char (&buf)[kBuffer]) { return std::string(buf, strnlen(buf, kBuffer)); }
+std::string buffer_text(const char (&buf)[kBuffer]) {
+  return std::string(buf, strnlen(buf, kBuffer));
+}
 
 bool starts_with_nocase(const std::string& s, const char* prefix) {
   std::size_t n = std::strlen(prefix);
@@ -78,7 +80,8 @@ bool starts_with_nocase(const std::string& s, const char* prefix) {
 
 // Names the interface library accepts: an override such as "/A" that names none is a switch.
 bool names_an_interface(const std::string& text) {
-  return starts_with_nocase(text, "USB") || starts_with_nocase(text, "COM") || starts_with_nocase(text, "AT");
+  return starts_with_nocase(text, "USB") || starts_with_nocase(text, "COM") ||
+         starts_with_nocase(text, "AT");
 }
 
 bool valid_name(const std::string& name, std::initializer_list<const char*> extensions) {
@@ -88,14 +91,14 @@ bool valid_name(const std::string& name, std::initializer_list<const char*> exte
 }
 
 void ask_error(const std::string& text) {
-  platform::message_box(platform::Message{text, "Error", platform::MsgButtons::Ok, platform::MsgIcon::Error,
-                                          platform::MsgAnswer::Ok});
+  platform::message_box(platform::Message{text, "Error", platform::MsgButtons::Ok,
+                                          platform::MsgIcon::Error, platform::MsgAnswer::Ok});
 }
 
 bool ask_yes_no(const std::string& text, const std::string& caption) {
-  return platform::message_box(platform::Message{text, caption, platform::MsgButtons::YesNo,
-                                                 platform::MsgIcon::Warning, platform::MsgAnswer::No}) ==
-         platform::MsgAnswer::Yes;
+  return platform::message_box(platform::Message{
+             text, caption, platform::MsgButtons::YesNo, platform::MsgIcon::Warning,
+             platform::MsgAnswer::No}) == platform::MsgAnswer::Yes;
 }
 
 }  // namespace
@@ -128,8 +131,11 @@ bool automatic_requested(const std::string& command_line) {
 
 std::string hex_code(std::int32_t r) {
   char buf[32];
-  if (r < 0) std::snprintf(buf, sizeof buf, "(-%02Xh)", static_cast<unsigned>(-static_cast<std::int64_t>(r)) & 0xFFFF);
-  else std::snprintf(buf, sizeof buf, "(%02Xh)", static_cast<unsigned>(r));
+  if (r < 0)
+    std::snprintf(buf, sizeof buf, "(-%02Xh)",
+                  static_cast<unsigned>(-static_cast<std::int64_t>(r)) & 0xFFFF);
+  else
+    std::snprintf(buf, sizeof buf, "(%02Xh)", static_cast<unsigned>(r));
   return buf;
 }
 
@@ -196,8 +202,10 @@ void Controller::form_show(const platform::Registry& registry, const platform::I
   std::uint32_t iface = 0;
   switch (registry.read_dword("\\Software\\Zelk\\Keyboard", "INTERFACE", iface)) {
     case platform::RegResult::Ok:
-      if (iface == 0) view_.set_interface_text("AT");
-      else if (iface == 0xFFFFFFFFu) view_.set_interface_text("USB");
+      if (iface == 0)
+        view_.set_interface_text("AT");
+      else if (iface == 0xFFFFFFFFu)
+        view_.set_interface_text("USB");
       break;
     case platform::RegResult::WrongType:
       // The registry reader's error ends the start-up here; the window stays usable.
@@ -223,7 +231,8 @@ void Controller::form_show(const platform::Registry& registry, const platform::I
     view_.set_file_name(ini.read_string(section, "File", view_.file_name()));
     view_.set_interface_text(ini.read_string(section, "Interface", view_.interface_text()));
     s_.RefreshMemory = ini.read_integer(section, "RefreshMemory", 0);
-    s_.RefreshValue = static_cast<std::uint8_t>(ini.read_integer(section, "RefreshValue", 255) & 0xFF);
+    s_.RefreshValue =
+        static_cast<std::uint8_t>(ini.read_integer(section, "RefreshValue", 255) & 0xFF);
     s_.CloseOnError = ini.read_integer(section, "CloseOnError", 0);
     s_.R4Ttxt = ini.read_integer(section, "R4Ttxt", 0);
   }
@@ -341,7 +350,8 @@ void Controller::write() {
   bool serial = false;
   loaded_ = load_interface_library(serial);
   if (!loaded_) {
-    view_.set_status(serial ? " Error: Can\xB4t load ZPXIRS232.DLL !" : " Error: Can\xB4t load ZPXI32.DLL !");
+    view_.set_status(serial ? " Error: Can\xB4t load ZPXIRS232.DLL !"
+                            : " Error: Can\xB4t load ZPXI32.DLL !");
     s_.Autoload = 0;
     return;
   }
@@ -349,20 +359,27 @@ void Controller::write() {
   const bool refresh = s_.RefreshMemory != 0;
   RefreshFn do_refresh = nullptr;
   DownloadFn do_download = nullptr;
-  if (refresh) do_refresh = loaded_.bind<RefreshFn>("zpx_refresh");
-  else do_download = loaded_.bind<DownloadFn>("zpx_download");
+  if (refresh)
+    do_refresh = loaded_.bind<RefreshFn>("zpx_refresh");
+  else
+    do_download = loaded_.bind<DownloadFn>("zpx_download");
   if (!do_refresh && !do_download) {
-    view_.set_status(refresh ? " Error: ZPXC32.DLL Funktion! (Refresh)" : " Error: ZPXC32.DLL Funktion! (Download)");
+    view_.set_status(refresh ? " Error: ZPXC32.DLL Funktion! (Refresh)"
+                             : " Error: ZPXC32.DLL Funktion! (Download)");
     s_.Autoload = 0;
     return;
   }
   if (!s_.Autoload) {
-    const bool go = refresh ? ask_yes_no("Don't use mouse or keyboard at refresh!\n\nRefresh overwrites the actual key "
-                                         "assignment\ntable. Continue ?",
-                                         "Refresh keytable")
-                            : ask_yes_no("Don't use mouse or keyboard at download!\n\nDownload overwrites the actual key "
-                                         "assignment\ntable. Continue ?",
-                                         "Download keytable");
+    const bool go =
+        refresh
+            ? ask_yes_no(
+                  "Don't use mouse or keyboard at refresh!\n\nRefresh overwrites the actual key "
+                  "assignment\ntable. Continue ?",
+                  "Refresh keytable")
+            : ask_yes_no(
+                  "Don't use mouse or keyboard at download!\n\nDownload overwrites the actual key "
+                  "assignment\ntable. Continue ?",
+                  "Download keytable");
     if (!go) {
       view_.set_status(" Download aborted!");
       s_.Autoload = 0;
@@ -390,17 +407,20 @@ void Controller::read() {
   char file[kBuffer];
   const bool fits = fill_name(file, view_.file_name());
   const std::string name = buffer_text(file);
-  if (!fits || !valid_name(name, {".ZPX", ".ZPS"})) return view_.set_status(" Invalid ZPX filename!");
+  if (!fits || !valid_name(name, {".ZPX", ".ZPS"}))
+    return view_.set_status(" Invalid ZPX filename!");
   if (file_exists(name) && !ask_yes_no("Overwrite '" + view_.file_name() + "'?", "File exist"))
     return view_.set_status(" Upload aborted!");
-  if (!ask_yes_no("This function is a beta release.\n\nKeytable of the connected Zelk keyboard\nwill be saved in \"" +
+  if (!ask_yes_no("This function is a beta release.\n\nKeytable of the connected Zelk "
+                  "keyboard\nwill be saved in \"" +
                       file_part(name) + "\".\nDon't use keyboard or mouse at upload!\nContinue?",
                   "Upload ketable"))
     return view_.set_status(" Upload aborted!");
   bool serial = false;
   loaded_ = load_interface_library(serial);
   if (!loaded_)
-    return view_.set_status(serial ? " Error: Can\xB4t load ZPXIRS232.DLL !" : " Error: Can\xB4t load ZPXI32.DLL !");
+    return view_.set_status(serial ? " Error: Can\xB4t load ZPXIRS232.DLL !"
+                                   : " Error: Can\xB4t load ZPXI32.DLL !");
   ReleaseAtEnd release{loaded_};
   auto upload = loaded_.bind<UploadFn>("zpx_upload");
   if (!upload) return view_.set_status(" Error: ZPXC32.DLL Funktion !");
@@ -408,8 +428,10 @@ void Controller::read() {
   fill(iface, view_.interface_text() + " check");
   std::int32_t r = 0;
   busy_call([&] { r = upload(file, iface, &Controller::progress); });
-  if (r >= 255) view_.set_status(" " + std::to_string(r) + " Bytes read!");
-  else view_.set_status(" Err: " + buffer_text(iface) + " " + hex_code(r));
+  if (r >= 255)
+    view_.set_status(" " + std::to_string(r) + " Bytes read!");
+  else
+    view_.set_status(" Err: " + buffer_text(iface) + " " + hex_code(r));
 }
 
 void Controller::release_library() { loaded_.release(); }

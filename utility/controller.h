@@ -36,7 +36,8 @@ class View {
   virtual void start_timer() = 0;
   virtual void stop_timer() = 0;
   // Runs the file dialog; returns false when it was cancelled.
-  virtual bool choose_file(const std::string& folder, const std::string& name, std::string& chosen) = 0;
+  virtual bool choose_file(const std::string& folder, const std::string& name,
+                           std::string& chosen) = 0;
   virtual void repaint() {}
   // Ends the program with an exit code.
   virtual void quit(int code) = 0;
@@ -63,8 +64,9 @@ class Controller {
 
   // Program start: keeps the command-line tail and takes the interface override from it.
   void set_command_line(const std::string& tail);
-  // Builds the command-line tail from the program's arguments. Arguments that name a keytable
-  // file are quoted, as the desktop quotes a path it passes to a program.
+  // Builds the command-line tail from the program's arguments, joined with single blanks. The
+  // first argument that names a file (by a keytable extension, or an existing file) is put back
+  // into the double quotes the shell took off, unless the arguments already hold quotes.
   static std::string tail_from_arguments(const std::vector<std::string>& args);
 
   // The start-up sequence (main window first shown), with the given sources.
@@ -106,9 +108,10 @@ class Controller {
 };
 
 // Helpers with the utility's own rules (exposed for tests).
-std::string file_part(const std::string& path);       // text after the last "/"
-std::string upper_extension(const std::string& path); // from the last "." of the file part, upper-cased
-std::string hex_code(std::int32_t result);            // "(-0Ah)", "(03h)"
+std::string file_part(const std::string& path);  // text after the last "/"
+std::string upper_extension(
+    const std::string& path);               // from the last "." of the file part, upper-cased
+std::string hex_code(std::int32_t result);  // "(-0Ah)", "(03h)"
 // The command line without its double-quoted file name: the text searched for the switches
 // "/A", "/U" and "/P". A path holds slashes here ("/home/Al/x.zpf"), so the name is no switch.
 std::string switch_text(const std::string& command_line);

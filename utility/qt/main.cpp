@@ -26,27 +26,52 @@ platform::MsgAnswer show_box(const platform::Message& m) {
   box.setWindowTitle(r4t::from1252(m.caption));
   box.setText(r4t::from1252(m.text));
   switch (m.icon) {
-    case platform::MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
-    case platform::MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
-    case platform::MsgIcon::Warning: box.setIcon(QMessageBox::Warning); break;
-    case platform::MsgIcon::Error: box.setIcon(QMessageBox::Critical); break;
-    case platform::MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
+    case platform::MsgIcon::None:
+      box.setIcon(QMessageBox::NoIcon);
+      break;
+    case platform::MsgIcon::Information:
+      box.setIcon(QMessageBox::Information);
+      break;
+    case platform::MsgIcon::Warning:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case platform::MsgIcon::Error:
+      box.setIcon(QMessageBox::Critical);
+      break;
+    case platform::MsgIcon::Question:
+      box.setIcon(QMessageBox::Question);
+      break;
   }
   QMessageBox::StandardButtons buttons;
   switch (m.buttons) {
-    case MsgButtons::Ok: buttons = QMessageBox::Ok; break;
-    case MsgButtons::OkCancel: buttons = QMessageBox::Ok | QMessageBox::Cancel; break;
-    case MsgButtons::YesNo: buttons = QMessageBox::Yes | QMessageBox::No; break;
-    case MsgButtons::YesNoCancel: buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
-    case MsgButtons::RetryCancel: buttons = QMessageBox::Retry | QMessageBox::Cancel; break;
+    case MsgButtons::Ok:
+      buttons = QMessageBox::Ok;
+      break;
+    case MsgButtons::OkCancel:
+      buttons = QMessageBox::Ok | QMessageBox::Cancel;
+      break;
+    case MsgButtons::YesNo:
+      buttons = QMessageBox::Yes | QMessageBox::No;
+      break;
+    case MsgButtons::YesNoCancel:
+      buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+      break;
+    case MsgButtons::RetryCancel:
+      buttons = QMessageBox::Retry | QMessageBox::Cancel;
+      break;
   }
   box.setStandardButtons(buttons);
   switch (box.exec()) {
-    case QMessageBox::Yes: return MsgAnswer::Yes;
-    case QMessageBox::No: return MsgAnswer::No;
-    case QMessageBox::Cancel: return MsgAnswer::Cancel;
-    case QMessageBox::Retry: return MsgAnswer::Retry;
-    default: return MsgAnswer::Ok;
+    case QMessageBox::Yes:
+      return MsgAnswer::Yes;
+    case QMessageBox::No:
+      return MsgAnswer::No;
+    case QMessageBox::Cancel:
+      return MsgAnswer::Cancel;
+    case QMessageBox::Retry:
+      return MsgAnswer::Retry;
+    default:
+      return MsgAnswer::Ok;
   }
 }
 
@@ -58,7 +83,8 @@ class Application : public QApplication {
     try {
       return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
-      platform::message_box(e.what(), "R4T Download Utility", platform::MsgButtons::Ok, platform::MsgIcon::Error);
+      platform::message_box(e.what(), "R4T Download Utility", platform::MsgButtons::Ok,
+                            platform::MsgIcon::Error);
     } catch (...) {
       platform::message_box("Unknown error", "R4T Download Utility", platform::MsgButtons::Ok,
                             platform::MsgIcon::Error);
@@ -83,7 +109,8 @@ int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     interactive = false;
   }
-  if (std::getenv("QT_QPA_PLATFORM") && std::strcmp(std::getenv("QT_QPA_PLATFORM"), "offscreen") == 0)
+  if (std::getenv("QT_QPA_PLATFORM") &&
+      std::strcmp(std::getenv("QT_QPA_PLATFORM"), "offscreen") == 0)
     interactive = false;
   Application app(argc, argv);
   QApplication::setApplicationName("R4T Download Utility");

@@ -15,12 +15,16 @@
 
 namespace r4t {
 
-QString from1252(const std::string& text) { return QString::fromStdString(platform::cp1252_to_utf8(text)); }
+QString from1252(const std::string& text) {
+  return QString::fromStdString(platform::cp1252_to_utf8(text));
+}
 std::string to1252(const QString& text) { return platform::utf8_to_cp1252(text.toStdString()); }
 
 // File names are the file system's bytes, not texts of the code page: a name such as
 // "/home/jörg/keys.zpf" must reach the libraries as the bytes that open the file.
-QString from_file_name(const std::string& name) { return QFile::decodeName(QByteArray::fromStdString(name)); }
+QString from_file_name(const std::string& name) {
+  return QFile::decodeName(QByteArray::fromStdString(name));
+}
 std::string to_file_name(const QString& name) { return QFile::encodeName(name).toStdString(); }
 
 namespace {
@@ -44,8 +48,9 @@ QPushButton* push(QWidget* parent, const char* name, const char* caption, int x,
 MainWindow::MainWindow(const std::string& command_line, QWidget* parent) : QWidget(parent) {
   setObjectName("Form1");
   setWindowTitle("R4T Download Utility ");
-  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
   setFixedSize(330, 185);
   setAcceptDrops(true);
 
@@ -99,8 +104,9 @@ MainWindow::MainWindow(const std::string& command_line, QWidget* parent) : QWidg
   Timer1 = new QTimer(this);
   Timer1->setObjectName("Timer1");
   Timer1->setSingleShot(true);
-  Timer1->setInterval(
-      static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(platform::real_duration(1000)).count()));
+  Timer1->setInterval(static_cast<int>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(platform::real_duration(1000))
+          .count()));
 
   setTabOrder(ComboBox1, Edit1);
   setTabOrder(Edit1, Button5);
@@ -147,7 +153,8 @@ void MainWindow::showEvent(QShowEvent* e) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
-  if (watched == Button4 && e->type() == QEvent::FocusOut) controller_->release_library();  // Button4Exit
+  if (watched == Button4 && e->type() == QEvent::FocusOut)
+    controller_->release_library();  // Button4Exit
   return QWidget::eventFilter(watched, e);
 }
 
@@ -170,9 +177,12 @@ void MainWindow::dropEvent(QDropEvent* e) {
 
 QPushButton* MainWindow::button(Button b) const {
   switch (b) {
-    case Button::Compile: return Button1;
-    case Button::Write: return Button2;
-    case Button::Read: return Button3;
+    case Button::Compile:
+      return Button1;
+    case Button::Write:
+      return Button2;
+    case Button::Read:
+      return Button3;
   }
   return Button1;
 }
@@ -185,7 +195,9 @@ void MainWindow::set_file_name(const std::string& text) {
   controller_->update_buttons();
 }
 std::string MainWindow::interface_text() const { return to1252(ComboBox1->currentText()); }
-void MainWindow::set_interface_text(const std::string& text) { ComboBox1->setCurrentText(from1252(text)); }
+void MainWindow::set_interface_text(const std::string& text) {
+  ComboBox1->setCurrentText(from1252(text));
+}
 void MainWindow::set_enabled(Button b, bool enabled) { button(b)->setEnabled(enabled); }
 void MainWindow::set_visible(Button b, bool visible) { button(b)->setVisible(visible); }
 
@@ -218,7 +230,8 @@ void MainWindow::set_title(const std::string& title) {
 void MainWindow::start_timer() { Timer1->start(); }
 void MainWindow::stop_timer() { Timer1->stop(); }
 
-bool MainWindow::choose_file(const std::string& folder, const std::string& name, std::string& chosen) {
+bool MainWindow::choose_file(const std::string& folder, const std::string& name,
+                             std::string& chosen) {
   QFileDialog dialog(this, "Select File", from_file_name(folder));
   // Each filter is its description followed by its patterns; the dialog shows the descriptions.
   dialog.setNameFilters({"Zelk Files (*.zpf)(*.zpx) (*.zpx *.zpf)", "ZPX File (*.zpx) (*.zpx)",

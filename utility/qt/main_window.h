@@ -47,7 +47,8 @@ class MainWindow : public QWidget, public View {
   void set_title(const std::string& title) override;
   void start_timer() override;
   void stop_timer() override;
-  bool choose_file(const std::string& folder, const std::string& name, std::string& chosen) override;
+  bool choose_file(const std::string& folder, const std::string& name,
+                   std::string& chosen) override;
   void repaint() override;
   void quit(int code) override;
 

@@ -1,3 +1,5 @@
+#include "utility/controller.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -8,7 +10,6 @@
 #include <sstream>
 
 #include "platform/msgbox.h"
-#include "utility/controller.h"
 
 namespace fs = std::filesystem;
 using r4t::Button;
@@ -17,8 +18,10 @@ namespace {
 
 struct FakeView : r4t::View {
   std::string status_, file_ = "test.zpx", iface_ = "AT / PS2", title_;
-  std::map<Button, bool> enabled{{Button::Compile, true}, {Button::Write, true}, {Button::Read, true}};
-  std::map<Button, bool> visible{{Button::Compile, true}, {Button::Write, true}, {Button::Read, false}};
+  std::map<Button, bool> enabled{
+      {Button::Compile, true}, {Button::Write, true}, {Button::Read, true}};
+  std::map<Button, bool> visible{
+      {Button::Compile, true}, {Button::Write, true}, {Button::Read, false}};
   bool timer = false, busy = false;
   int quit_code = -1;
   std::vector<int> progress;
@@ -57,8 +60,9 @@ struct FakeView : r4t::View {
 class R4t : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("r4t-test-" + std::to_string(getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = fs::temp_directory_path() /
+           ("r4t-test-" + std::to_string(getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     old_ = fs::current_path();
@@ -79,7 +83,8 @@ class R4t : public ::testing::Test {
     fs::remove_all(dir_);
   }
   static platform::Library load_double(const std::string& name, const std::string& sub = "") {
-    return platform::Library::load(std::string(ZPX_DOUBLES_DIR) + sub + "/" + platform::shared_object_name(name));
+    return platform::Library::load(std::string(ZPX_DOUBLES_DIR) + sub + "/" +
+                                   platform::shared_object_name(name));
   }
   void start(const std::string& cmdline, const std::string& ini = "", const std::string& reg = "") {
     c.set_command_line(cmdline);
@@ -126,11 +131,15 @@ TEST_F(R4t, SettingsSourcesInOrder) {
       {"[UPLOAD]\nUPLOAD=1\n", "", false, true, "AT / PS2"},
       {"[r4t]\nupload=1\ninterface=COM2\n", "", false, true, "COM2"},
       {"[UPLOAD]\nUPLOAD=yes\n", "", false, false, "AT / PS2"},
-      {"", "[HKEY_LOCAL_MACHINE\\Software\\Zelk\\Keyboard]\n\"INTERFACE\"=dword:ffffffff\n", false, false, "USB"},
-      {"", "[HKEY_LOCAL_MACHINE\\Software\\Zelk\\Keyboard]\n\"INTERFACE\"=dword:00000000\n", false, false, "AT"},
-      {"", "[HKEY_LOCAL_MACHINE\\Software\\Zelk\\Keyboard]\n\"INTERFACE\"=dword:00000007\n", false, false, "AT / PS2"},
-      {"[INTERFACE]\nINTERFACE=COM1\n", "[HKEY_LOCAL_MACHINE\\Software\\Zelk\\Keyboard]\n\"INTERFACE\"=dword:ffffffff\n",
-       false, false, "COM1"},
+      {"", "[HKEY_LOCAL_MACHINE\\Software\\Zelk\\Keyboard]\n\"INTERFACE\"=dword:ffffffff\n", false,
+       false, "USB"},
+      {"", "[HKEY_LOCAL_MACHINE\\Software\\Zelk\\Keyboard]\n\"INTERFACE\"=dword:00000000\n", false,
+       false, "AT"},
+      {"", "[HKEY_LOCAL_MACHINE\\Software\\Zelk\\Keyboard]\n\"INTERFACE\"=dword:00000007\n", false,
+       false, "AT / PS2"},
+      {"[INTERFACE]\nINTERFACE=COM1\n",
+       "[HKEY_LOCAL_MACHINE\\Software\\Zelk\\Keyboard]\n\"INTERFACE\"=dword:ffffffff\n", false,
+       false, "COM1"},
   };
   for (const auto& k : cases) {
     FakeView v;
@@ -194,9 +203,9 @@ TEST_F(R4t, InterfaceOverrideWords) {
   struct Case {
     std::string line, override_;
   } cases[] = {
-      {"\"x.zpx\" /COM1 /USB", "USB"},                      // a later word replaces an earlier one
-      {many + "/COM2", "COM2"},                              // word 31 is still examined
-      {many + "w /COM2", ""},                                // word 32 is not
+      {"\"x.zpx\" /COM1 /USB", "USB"},  // a later word replaces an earlier one
+      {many + "/COM2", "COM2"},         // word 31 is still examined
+      {many + "w /COM2", ""},           // word 32 is not
       {"/COM1:" + std::string(60, '9'), "COM1:" + std::string(35, '9')},  // 40 characters
       {"\"x.zpx\" /A", ""},
       {"\"x.zpx\"  /COM3", "COM3"},  // an empty word between two blanks
@@ -222,7 +231,8 @@ TEST_F(R4t, ArgumentsAreJoinedWithTheFileNameQuoted) {
       {{"/COM2"}, "/COM2"},
       {{}, ""},
   };
-  for (const auto& k : cases) EXPECT_EQ(r4t::Controller::tail_from_arguments(k.args), k.tail) << k.tail;
+  for (const auto& k : cases)
+    EXPECT_EQ(r4t::Controller::tail_from_arguments(k.args), k.tail) << k.tail;
 }
 
 TEST_F(R4t, ResultFileOfAnEarlierRunIsRemovedAtStart) {
@@ -237,8 +247,9 @@ TEST_F(R4t, ButtonEnablingByExtension) {
   struct Case {
     const char* name;
     bool compile, write;
-  } cases[] = {{"a.zpx", false, true}, {"dir.v/a.ZPS", false, true}, {"a.zpf", true, false},
-               {"a.ZpF", true, false}, {"a.txt", false, false},      {"noext", false, false},
+  } cases[] = {{"a.zpx", false, true},         {"dir.v/a.ZPS", false, true},
+               {"a.zpf", true, false},         {"a.ZpF", true, false},
+               {"a.txt", false, false},        {"noext", false, false},
                {"dir.zpf/noext", false, false}};
   for (const auto& k : cases) {
     view.set_file_name(k.name);
@@ -283,14 +294,15 @@ TEST_F(R4t, CompileSucceeds) {
 TEST_F(R4t, ActionsRejectNames) {
   // Cut to the 260-byte buffer, this name would end in ".zpf" or ".zpx" and name another file.
   const std::string too_long = std::string(255, 'k') + ".zpf.zpx.zpf";
-  for (const std::string& name : {std::string(".zpf"), std::string("ab.zp"), std::string("abcd.zpx"),
-                                   std::string("dir/.zpf"), too_long}) {
+  for (const std::string& name : {std::string(".zpf"), std::string("ab.zp"),
+                                  std::string("abcd.zpx"), std::string("dir/.zpf"), too_long}) {
     view.set_file_name(name);
     c.compile();
     EXPECT_EQ(view.status_, " Invalid ZPF filename!") << name;
   }
-  for (const std::string& name : {std::string(".zpx"), std::string("a.zps/"), std::string("abcd.zpf"),
-                                   std::string(255, 'k') + ".zpx.zpf.zpx"}) {
+  for (const std::string& name :
+       {std::string(".zpx"), std::string("a.zps/"), std::string("abcd.zpf"),
+        std::string(255, 'k') + ".zpx.zpf.zpx"}) {
     view.set_file_name(name);
     c.settings().Autoload = 1;
     c.write();
@@ -311,7 +323,8 @@ TEST_F(R4t, OverlongInterfaceTextIsCutToTheBuffer) {
   view.set_interface_text("USB" + std::string(400, 'x'));
   c.write();
   const std::string log = calls();
-  const std::string seen = log.substr(log.find("iface=") + 6, log.find(" a=") - log.find("iface=") - 6);
+  const std::string seen =
+      log.substr(log.find("iface=") + 6, log.find(" a=") - log.find("iface=") - 6);
   EXPECT_EQ(seen, "USB" + std::string(256, 'x'));
 }
 
@@ -347,7 +360,8 @@ TEST_F(R4t, CompileWithoutViewerSaysSo) {
 }
 
 TEST_F(R4t, MissingLibrariesAndEntryPoints) {
-  r4t::Controller none(view, [](const std::string&) { return platform::Library::load("/nonexistent/lib.so"); });
+  r4t::Controller none(
+      view, [](const std::string&) { return platform::Library::load("/nonexistent/lib.so"); });
   view.controller = &none;
   view.set_file_name("a.zpf");
   none.compile();
@@ -400,7 +414,8 @@ TEST_F(R4t, WriteResults) {
     EXPECT_EQ(c.last_write_result(), std::atoi(k.result));
   }
   EXPECT_TRUE(questions.empty());  // the automatic mode asks nothing
-  EXPECT_NE(calls().find("zpxi32 zpx_download file=abcd.zpx iface=AT / PS2 check a=0 b=0"), std::string::npos);
+  EXPECT_NE(calls().find("zpxi32 zpx_download file=abcd.zpx iface=AT / PS2 check a=0 b=0"),
+            std::string::npos);
 }
 
 TEST_F(R4t, WriteAsksAndRefreshes) {
@@ -411,7 +426,8 @@ TEST_F(R4t, WriteAsksAndRefreshes) {
   EXPECT_EQ(view.status_, " Download aborted!");
   ASSERT_EQ(questions.size(), 1u);
   EXPECT_EQ(questions[0].text,
-            "Don't use mouse or keyboard at download!\n\nDownload overwrites the actual key assignment\ntable. "
+            "Don't use mouse or keyboard at download!\n\nDownload overwrites the actual key "
+            "assignment\ntable. "
             "Continue ?");
   EXPECT_EQ(questions[0].caption, "Download keytable");
   c.settings().RefreshMemory = 0x1F00;
@@ -421,7 +437,8 @@ TEST_F(R4t, WriteAsksAndRefreshes) {
   c.write();
   EXPECT_EQ(questions[1].caption, "Refresh keytable");
   EXPECT_EQ(questions[1].text,
-            "Don't use mouse or keyboard at refresh!\n\nRefresh overwrites the actual key assignment\ntable. "
+            "Don't use mouse or keyboard at refresh!\n\nRefresh overwrites the actual key "
+            "assignment\ntable. "
             "Continue ?");
   EXPECT_EQ(calls(), "zpxirs232 zpx_refresh file=k.zpx iface=COM2 check a=7936 b=171\n");
   view.set_file_name("k.zpf");
@@ -437,7 +454,8 @@ TEST_F(R4t, ReadAction) {
   ASSERT_EQ(questions.size(), 1u);
   EXPECT_EQ(questions[0].caption, "Upload ketable");
   EXPECT_EQ(questions[0].text,
-            "This function is a beta release.\n\nKeytable of the connected Zelk keyboard\nwill be saved in "
+            "This function is a beta release.\n\nKeytable of the connected Zelk keyboard\nwill be "
+            "saved in "
             "\"out.ZPX\".\nDon't use keyboard or mouse at upload!\nContinue?");
   std::ofstream("out.ZPX") << "x";
   answer = platform::MsgAnswer::No;
@@ -460,7 +478,8 @@ TEST_F(R4t, AutomaticModeCompilesDownloadsAndEnds) {
   start("\"abcd.zpf\" /A", "[R4T]\nR4Ttxt=1\n");
   ASSERT_TRUE(view.timer);
   c.timer();
-  EXPECT_EQ(view.titles, (std::vector<std::string>{"R4T [auto]", "R4T [Compile]", "R4T [Download]", "R4T [Ready]"}));
+  EXPECT_EQ(view.titles, (std::vector<std::string>{"R4T [auto]", "R4T [Compile]", "R4T [Download]",
+                                                   "R4T [Ready]"}));
   EXPECT_EQ(view.quit_code, 0);
   std::ifstream in("r4t.txt", std::ios::binary);
   std::string text((std::istreambuf_iterator<char>(in)), {});
@@ -492,7 +511,8 @@ TEST_F(R4t, AutomaticModeStaysOpenWithoutCloseOnError) {
 }
 
 TEST_F(R4t, AutomaticModeWithoutCompilerEndsWithOne) {
-  r4t::Controller none(view, [](const std::string&) { return platform::Library::load("/nonexistent/x.so"); });
+  r4t::Controller none(
+      view, [](const std::string&) { return platform::Library::load("/nonexistent/x.so"); });
   view.controller = &none;
   none.set_command_line("\"abcd.zpf\" /A");
   none.form_show(platform::Registry{}, platform::IniFile{});

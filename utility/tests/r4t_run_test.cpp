@@ -24,8 +24,9 @@ std::string read_file(const fs::path& p) {
 class R4tRun : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() / ("r4t-run-" + std::to_string(getpid()) + "-" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    root_ = fs::temp_directory_path() /
+            ("r4t-run-" + std::to_string(getpid()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(root_);
     fs::create_directories(root_ / "bin");
     fs::create_directories(root_ / "work");
@@ -36,18 +37,17 @@ class R4tRun : public ::testing::Test {
     fs::copy_file(out / "libzpxplatform.so", root_ / "bin/libzpxplatform.so");
     compiler_ = fs::exists(out / "libzpxc32.so");
     if (compiler_) fs::copy_file(out / "libzpxc32.so", root_ / "bin/libzpxc32.so");
-    std::ofstream(root_ / "work/my keys.zpf") << "! comment lines only\n! compile to an empty keytable\n";
+    std::ofstream(root_ / "work/my keys.zpf")
+        << "! comment lines only\n! compile to an empty keytable\n";
     std::ofstream(root_ / "work/r4t.ini") << "[R4T]\nR4Ttxt=1\n";
   }
   void TearDown() override { fs::remove_all(root_); }
 
   // Runs r4t in the work folder with a clean environment; returns the exit code.
   int run(const std::vector<std::string>& args) {
-    std::vector<std::string> env = {"ZPX_TIME_SCALE=0.01",
-                                    "ZPX_REGISTRY=" + (root_ / "none.reg").string(),
-                                    "XDG_CONFIG_HOME=" + root_.string(),
-                                    "HOME=" + root_.string(),
-                                    "PATH=/usr/bin:/bin"};
+    std::vector<std::string> env = {
+        "ZPX_TIME_SCALE=0.01", "ZPX_REGISTRY=" + (root_ / "none.reg").string(),
+        "XDG_CONFIG_HOME=" + root_.string(), "HOME=" + root_.string(), "PATH=/usr/bin:/bin"};
     std::vector<std::string> argv = {(root_ / "bin/r4t").string()};
     argv.insert(argv.end(), args.begin(), args.end());
     const pid_t pid = fork();
@@ -91,7 +91,8 @@ TEST_F(R4tRun, QuotedSourceAndAutoSwitch) {
 }
 
 TEST_F(R4tRun, UnquotedSourceAndAutoSwitch) {
-  EXPECT_EQ(run({(root_ / "work/my keys.zpf").string(), "/A"}), 1) << read_file(root_ / "stderr.txt");
+  EXPECT_EQ(run({(root_ / "work/my keys.zpf").string(), "/A"}), 1)
+      << read_file(root_ / "stderr.txt");
   expect_compiled_and_write_failed();
   // The run says on standard error how it ended.
   EXPECT_NE(read_file(root_ / "stderr.txt").find("r4t: "), std::string::npos);

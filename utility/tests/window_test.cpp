@@ -57,9 +57,12 @@ class WindowTest : public QObject {
       const char* name;
       const char* caption;
       bool visible, enabled;
-    } buttons[] = {{"Button1", "&Compile", true, false},      {"Button2", "&Write to Kbd", true, true},
-                   {"Button3", "&Read from Kbd", false, true}, {"Button4", "&Exit", true, true},
-                   {"Button5", "...", false, true},           {"Button6", "&About", true, true}};
+    } buttons[] = {{"Button1", "&Compile", true, false},
+                   {"Button2", "&Write to Kbd", true, true},
+                   {"Button3", "&Read from Kbd", false, true},
+                   {"Button4", "&Exit", true, true},
+                   {"Button5", "...", false, true},
+                   {"Button6", "&About", true, true}};
     for (const auto& b : buttons) {
       auto* button = child<QPushButton>(w, b.name);
       QCOMPARE(button->text(), QString(b.caption));
@@ -71,7 +74,8 @@ class WindowTest : public QObject {
     QCOMPARE(child<QLabel>(w, "Label5")->buddy(), combo);
     QCOMPARE(child<QLabel>(w, "Label4")->text(), QString("&Filename:"));
     QCOMPARE(child<QLabel>(w, "Label4")->buddy(), child<QWidget>(w, "Edit1"));
-    for (const char* label : {"Label1", "Label2", "Label3"}) QVERIFY(!child<QLabel>(w, label)->text().isEmpty());
+    for (const char* label : {"Label1", "Label2", "Label3"})
+      QVERIFY(!child<QLabel>(w, label)->text().isEmpty());
     auto* progress = child<QProgressBar>(w, "ProgressBar1");
     auto* status = child<QStatusBar>(w, "StatusBar1");
     QVERIFY(!progress->isVisible());
@@ -91,7 +95,8 @@ class WindowTest : public QObject {
     QWidget* first = child<QWidget>(w, "ComboBox1");
     QWidget* at = first;
     do {
-      if (order.contains(at->objectName()) && !chain.contains(at->objectName())) chain << at->objectName();
+      if (order.contains(at->objectName()) && !chain.contains(at->objectName()))
+        chain << at->objectName();
       at = at->nextInFocusChain();
     } while (at != first);
     QCOMPARE(chain, order);
@@ -170,7 +175,8 @@ class WindowTest : public QObject {
     QVERIFY(child<QPushButton>(w, "Button1")->isEnabled());
     // A name with letters beyond ASCII reaches the controller as the file system's bytes.
     data.setUrls({QUrl::fromLocalFile(QString::fromUtf8("/tmp/j\xC3\xB6rg/\xE2\x82\xAC.zpx"))});
-    QDragEnterEvent enter_utf8(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter_utf8(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                               Qt::NoModifier);
     QApplication::sendEvent(&w, &enter_utf8);
     QDropEvent drop_utf8(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&w, &drop_utf8);
@@ -180,7 +186,8 @@ class WindowTest : public QObject {
     // Text without files is no drop of a file.
     QMimeData text;
     text.setText("hello");
-    QDragEnterEvent enter_text(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter_text(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton,
+                               Qt::NoModifier);
     QApplication::sendEvent(&w, &enter_text);
     QVERIFY(!enter_text.isAccepted());
   }

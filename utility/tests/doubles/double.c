@@ -25,9 +25,11 @@ static void record(const char* line) {
   fclose(f);
 }
 
-static int32_t answer(const char* entry, const char* file, char* iface, int32_t a, int32_t b, progress_fn progress) {
+static int32_t answer(const char* entry, const char* file, char* iface, int32_t a, int32_t b,
+                      progress_fn progress) {
   char line[700];
-  snprintf(line, sizeof line, "%s file=%s iface=%s a=%d b=%d", entry, file ? file : "(null)", iface ? iface : "(null)", a, b);
+  snprintf(line, sizeof line, "%s file=%s iface=%s a=%d b=%d", entry, file ? file : "(null)",
+           iface ? iface : "(null)", a, b);
   record(line);
   if (progress) {
     progress(50);
@@ -45,7 +47,8 @@ EXPORT int32_t zpx_download(const char* file, char* iface, progress_fn progress)
   return answer("zpx_download", file, iface, 0, 0, progress);
 }
 
-EXPORT int32_t zpx_refresh(const char* file, char* iface, int32_t end, int32_t value, progress_fn progress) {
+EXPORT int32_t zpx_refresh(const char* file, char* iface, int32_t end, int32_t value,
+                           progress_fn progress) {
   return answer("zpx_refresh", file, iface, end, value, progress);
 }
 
@@ -53,7 +56,8 @@ EXPORT int32_t zpx_upload(const char* file, char* iface, progress_fn progress) {
   return answer("zpx_upload", file, iface, 0, 0, progress);
 }
 
-EXPORT int32_t zpxc(const char* source, const char* target, const char* listing, progress_fn progress) {
+EXPORT int32_t zpxc(const char* source, const char* target, const char* listing,
+                    progress_fn progress) {
   char line[700];
   snprintf(line, sizeof line, "zpxc source=%s target=%s listing=%s", source ? source : "(null)",
            target ? target : "(null)", listing ? listing : "(null)");
