@@ -30,13 +30,18 @@ class R4tRun : public ::testing::Test {
     fs::remove_all(root_);
     fs::create_directories(root_ / "bin");
     fs::create_directories(root_ / "work");
-    // r4t looks for libraries beside itself first: give it a folder with the compiler (when it
-    // has been built) and without any interface library.
+    // r4t looks for libraries beside itself first: give it a folder with everything the output
+    // folder holds (the compiler once it has been built, the platform library) except the
+    // interface libraries.
     const fs::path out = ZPX_OUT_DIR;
     fs::copy_file(out / "r4t", root_ / "bin/r4t");
-    fs::copy_file(out / "libzpxplatform.so", root_ / "bin/libzpxplatform.so");
-    compiler_ = fs::exists(out / "libzpxc32.so");
-    if (compiler_) fs::copy_file(out / "libzpxc32.so", root_ / "bin/libzpxc32.so");
+    for (const auto& entry : fs::directory_iterator(out)) {
+      const std::string name = entry.path().filename().string();
+      if (name.rfind("lib", 0) != 0 || entry.path().extension() != ".so") continue;
+      if (name == "libzpxi32.so" || name == "libzpxirs232.so") continue;
+      fs::copy_file(entry.path(), root_ / "bin" / name);
+    }
+    compiler_ = fs::exists(root_ / "bin/libzpxc32.so");
     std::ofstream(root_ / "work/my keys.zpf")
         << "! comment lines only\n! compile to an empty keytable\n";
     std::ofstream(root_ / "work/r4t.ini") << "[R4T]\nR4Ttxt=1\n";
