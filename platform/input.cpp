@@ -20,7 +20,7 @@ struct InputState {
   std::mutex m;
   ThreadId input_thread = 0;
   bool declared = false;  // set_input_thread chose it
-  std::deque<Message> kept;
+  std::deque<ThreadMessage> kept;
   KeySink sink;
   // Decoder.
   bool e0 = false;
@@ -99,7 +99,7 @@ void update_generic(InputState& s) {
 
 // With s.m held: delivers (or keeps) one keystroke.
 void deliver(InputState& s, std::uint8_t key, std::uint32_t param) {
-  Message m;
+  ThreadMessage m;
   m.id = kMessageKeystroke;
   m.wparam = key;
   m.lparam = keystroke_lparam(param);
@@ -205,7 +205,7 @@ void reset_keyboard_input() {
 
 namespace detail {
 
-void dispatch_keystroke(const Message& message) {
+void dispatch_keystroke(const ThreadMessage& message) {
   if (run_keyboard_hooks(message.wparam, message.lparam)) return;
   KeySink sink;
   {

@@ -8,7 +8,7 @@
 namespace platform::detail {
 
 // Dispatch of a keystroke message: hook chain, then key sink.
-void dispatch_keystroke(const Message& message);
+void dispatch_keystroke(const ThreadMessage& message);
 // A thread looked at its queue or installed a hook: it becomes the input thread if none is set.
 void note_input_candidate(ThreadId thread);
 // A thread's queue is gone.

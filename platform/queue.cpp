@@ -42,7 +42,7 @@ struct Timer {
 struct ThreadQueue {
   ThreadId id = 0;
   std::mutex m;
-  std::deque<Message> posted;
+  std::deque<ThreadMessage> posted;
   std::map<TimerId, Timer> timers;
   int epoll_fd = -1;
   int event_fd = -1;
@@ -161,7 +161,7 @@ bool wait_fd(int fd, std::chrono::nanoseconds real, bool forever) {
 
 ThreadId current_thread_id() { return own_queue().id; }
 
-bool post_message(ThreadId thread, Message message) {
+bool post_message(ThreadId thread, ThreadMessage message) {
   auto q = find_queue(thread);
   if (!q) return false;
   std::lock_guard<std::mutex> lock(q->m);
@@ -171,13 +171,13 @@ bool post_message(ThreadId thread, Message message) {
 }
 
 void post_quit(int exit_code) {
-  Message m;
+  ThreadMessage m;
   m.id = kMessageQuit;
   m.wparam = static_cast<std::uintptr_t>(exit_code);
   post_message(current_thread_id(), std::move(m));
 }
 
-bool peek_message(Message& out, bool remove) {
+bool peek_message(ThreadMessage& out, bool remove) {
   ThreadQueue& q = own_queue();
   detail::note_input_candidate(q.id);
   std::lock_guard<std::mutex> lock(q.m);
@@ -193,7 +193,7 @@ bool peek_message(Message& out, bool remove) {
   TimePoint at = now();
   auto it = q.due_timer(at);
   if (it != q.timers.end()) {
-    Message m;
+    ThreadMessage m;
     m.id = kMessageTimer;
     m.wparam = it->first;
     m.lparam = static_cast<std::intptr_t>(it->second.serial);
@@ -226,12 +226,12 @@ bool wait_message(std::int64_t timeout_ms) {
   }
 }
 
-bool get_message(Message& out) {
+bool get_message(ThreadMessage& out) {
   while (!peek_message(out, true)) wait_message(-1);
   return out.id != kMessageQuit;
 }
 
-void dispatch_message(const Message& message) {
+void dispatch_message(const ThreadMessage& message) {
   if (message.target) {
     message.target(message);
     return;
@@ -253,7 +253,7 @@ void dispatch_message(const Message& message) {
 
 std::size_t pump_messages() {
   std::size_t n = 0;
-  Message m;
+  ThreadMessage m;
   while (peek_message(m, true)) {
     dispatch_message(m);
     ++n;
@@ -268,7 +268,7 @@ bool pump_until(const std::function<bool()>& done, std::int64_t timeout_ms) {
   Deadline deadline(timeout_ms < 0 ? 0 : timeout_ms);
   for (;;) {
     if (done()) return true;
-    Message m;
+    ThreadMessage m;
     bool any = false;
     while (peek_message(m, true)) {
       any = true;

@@ -18,8 +18,8 @@ bool readable(int fd) {
   return poll(&p, 1, 0) > 0;
 }
 
-Message user(std::uint32_t n) {
-  Message m;
+ThreadMessage user(std::uint32_t n) {
+  ThreadMessage m;
   m.id = kMessageUser;
   m.wparam = n;
   return m;
@@ -33,7 +33,7 @@ TEST(Queue, PostedMessagesComeInOrderAndPeekCanLeaveThem) {
     for (std::uint32_t i = 1; i <= 3; ++i) ASSERT_TRUE(post_message(me, user(i)));
   }).join();
 
-  Message m;
+  ThreadMessage m;
   ASSERT_TRUE(peek_message(m, false));
   EXPECT_EQ(m.wparam, 1u);
   std::vector<std::uintptr_t> got;
@@ -55,12 +55,12 @@ TEST(Queue, GetBlocksUntilAPostAndStopsAtQuit) {
   std::thread poster([me] {
     sleep_ms(20);
     post_message(me, user(7));
-    Message q;
+    ThreadMessage q;
     q.id = kMessageQuit;
     q.wparam = 3;
     post_message(me, q);
   });
-  Message m;
+  ThreadMessage m;
   EXPECT_TRUE(get_message(m));
   EXPECT_EQ(m.wparam, 7u);
   EXPECT_FALSE(get_message(m));
@@ -71,8 +71,8 @@ TEST(Queue, GetBlocksUntilAPostAndStopsAtQuit) {
 
 TEST(Queue, DispatchRunsTheTarget) {
   int seen = 0;
-  Message m = user(5);
-  m.target = [&](const Message& msg) { seen = static_cast<int>(msg.wparam); };
+  ThreadMessage m = user(5);
+  m.target = [&](const ThreadMessage& msg) { seen = static_cast<int>(msg.wparam); };
   post_message(current_thread_id(), m);
   EXPECT_EQ(pump_messages(), 1u);
   EXPECT_EQ(seen, 5);
@@ -105,9 +105,9 @@ TEST(Queue, PumpUntilEndsWithThePredicateOrTheTimeout) {
   ThreadId me = current_thread_id();
   bool flag = false;
   std::thread poster([me, &flag] {
-    Message m;
+    ThreadMessage m;
     m.id = kMessageUser;
-    m.target = [&flag](const Message&) { flag = true; };
+    m.target = [&flag](const ThreadMessage&) { flag = true; };
     post_message(me, m);
   });
   EXPECT_TRUE(pump_until([&] { return flag; }, 10000));
@@ -130,7 +130,7 @@ TEST(Queue, PumpUntilEndsWithThePredicateOrTheTimeout) {
 TEST(Queue, PumpUntilLeavesAQuitForTheOuterLoop) {
   post_quit(4);
   EXPECT_FALSE(pump_until([] { return false; }, 100000));
-  Message m;
+  ThreadMessage m;
   EXPECT_FALSE(get_message(m));
   EXPECT_EQ(m.wparam, 4u);
 }

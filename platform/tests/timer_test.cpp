@@ -58,7 +58,7 @@ TEST(Timer, FiresOnTheThreadThatSetItOnly) {
   other.join();
   EXPECT_NE(ran_on, std::thread::id());
   EXPECT_NE(ran_on, std::this_thread::get_id());
-  Message m;
+  ThreadMessage m;
   EXPECT_FALSE(peek_message(m, true));
 }
 
@@ -75,7 +75,7 @@ TEST(Timer, KilledTimerDoesNotRunItsWaitingMessage) {
   int fired = 0;
   TimerId t = set_timer(10, [&](TimerId) { ++fired; });
   sleep_ms(30);
-  Message m;
+  ThreadMessage m;
   ASSERT_TRUE(peek_message(m, true));
   EXPECT_EQ(m.id, kMessageTimer);
   EXPECT_EQ(m.timer, t);
@@ -105,7 +105,7 @@ TEST(Timer, ResetRestartsWithTheNewPeriod) {
 
 TEST(Timer, TimerWithoutProcedureIsDeliveredAsAMessage) {
   TimerId t = set_timer(10, nullptr);
-  Message m;
+  ThreadMessage m;
   ASSERT_TRUE(get_message(m));
   EXPECT_EQ(m.id, kMessageTimer);
   EXPECT_EQ(m.wparam, t);
