@@ -17,7 +17,7 @@ void set_message_presenter(MessagePresenter presenter) {
   g_presenter = std::move(presenter);
 }
 
-MsgAnswer message_box(const Message& message) {
+MsgAnswer message_box(const MsgBox& message) {
   MessagePresenter presenter;
   {
     std::lock_guard<std::mutex> lock(g_mutex);
@@ -32,7 +32,7 @@ MsgAnswer message_box(const Message& message) {
 
 MsgAnswer message_box(const std::string& text, const std::string& caption, MsgButtons buttons,
                       MsgIcon icon) {
-  Message m{text, caption, buttons, icon, MsgAnswer::Ok};
+  MsgBox m{text, caption, buttons, icon, MsgAnswer::Ok};
   switch (buttons) {
     case MsgButtons::Ok: m.default_answer = MsgAnswer::Ok; break;
     case MsgButtons::YesNo: m.default_answer = MsgAnswer::No; break;

@@ -14,7 +14,7 @@ enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
 enum class MsgIcon { None, Information, Warning, Error, Question };
 enum class MsgAnswer { Ok, Cancel, Yes, No, Retry };
 
-struct Message {
+struct MsgBox {
   std::string text;     // Windows-1252 bytes, as the system's texts are
   std::string caption;  // Windows-1252 bytes
   MsgButtons buttons = MsgButtons::Ok;
@@ -22,13 +22,17 @@ struct Message {
   MsgAnswer default_answer = MsgAnswer::Ok;
 };
 
-using MessagePresenter = std::function<MsgAnswer(const Message&)>;
+// The former name of MsgBox, kept until its last users have moved to MsgBox. It clashes with the
+// message queue's Message (queue.h): while it exists, no file can include both headers.
+using Message = MsgBox;
+
+using MessagePresenter = std::function<MsgAnswer(const MsgBox&)>;
 
 // Installs the presenter for the whole process; an empty function removes it.
 ZPX_PLATFORM_API void set_message_presenter(MessagePresenter presenter);
 
 // Shows the message and returns the answer.
-ZPX_PLATFORM_API MsgAnswer message_box(const Message& message);
+ZPX_PLATFORM_API MsgAnswer message_box(const MsgBox& message);
 
 // Convenience: the default answer is the safe one, taken when nobody can answer: Ok for Ok,
 // No for YesNo, Cancel for OkCancel, YesNoCancel and RetryCancel.

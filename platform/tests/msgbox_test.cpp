@@ -15,8 +15,8 @@ struct MessageBoxTest : testing::Test {
 }  // namespace
 
 TEST_F(MessageBoxTest, PresenterSeesTheMessageAndAnswers) {
-  std::vector<Message> seen;
-  set_message_presenter([&](const Message& m) {
+  std::vector<MsgBox> seen;
+  set_message_presenter([&](const MsgBox& m) {
     seen.push_back(m);
     return MsgAnswer::Yes;
   });
@@ -43,7 +43,7 @@ TEST_F(MessageBoxTest, FallbackTakesTheSafeAnswer) {
   };
   testing::internal::CaptureStderr();
   for (const auto& c : cases) EXPECT_EQ(message_box("x", "y", c.buttons), c.answer);
-  EXPECT_EQ(message_box(Message{"Can\xB4t go on", "Error", MsgButtons::RetryCancel, MsgIcon::Error, MsgAnswer::Retry}),
+  EXPECT_EQ(message_box(MsgBox{"Can\xB4t go on", "Error", MsgButtons::RetryCancel, MsgIcon::Error, MsgAnswer::Retry}),
             MsgAnswer::Retry);
   std::string err = testing::internal::GetCapturedStderr();
   EXPECT_NE(err.find("Error: Can\xC2\xB4t go on\n"), std::string::npos) << err;
@@ -52,7 +52,7 @@ TEST_F(MessageBoxTest, FallbackTakesTheSafeAnswer) {
 TEST_F(MessageBoxTest, PresenterMayReplaceItself) {
   // A presenter that removes itself while it runs (a closing window) must not dead-lock.
   int calls = 0;
-  set_message_presenter([&](const Message&) {
+  set_message_presenter([&](const MsgBox&) {
     ++calls;
     set_message_presenter({});
     return MsgAnswer::Retry;
