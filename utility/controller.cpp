@@ -91,12 +91,12 @@ bool valid_name(const std::string& name, std::initializer_list<const char*> exte
 }
 
 void ask_error(const std::string& text) {
-  platform::message_box(platform::Message{text, "Error", platform::MsgButtons::Ok,
-                                          platform::MsgIcon::Error, platform::MsgAnswer::Ok});
+  platform::message_box(platform::MsgBox{text, "Error", platform::MsgButtons::Ok,
+                                         platform::MsgIcon::Error, platform::MsgAnswer::Ok});
 }
 
 bool ask_yes_no(const std::string& text, const std::string& caption) {
-  return platform::message_box(platform::Message{
+  return platform::message_box(platform::MsgBox{
              text, caption, platform::MsgButtons::YesNo, platform::MsgIcon::Warning,
              platform::MsgAnswer::No}) == platform::MsgAnswer::Yes;
 }

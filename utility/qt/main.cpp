@@ -19,7 +19,7 @@ bool has_display() {
   return (d && *d) || (w && *w);
 }
 
-platform::MsgAnswer show_box(const platform::Message& m) {
+platform::MsgAnswer show_box(const platform::MsgBox& m) {
   using platform::MsgAnswer;
   using platform::MsgButtons;
   QMessageBox box;

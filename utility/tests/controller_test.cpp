@@ -71,7 +71,7 @@ class R4t : public ::testing::Test {
     unsetenv("DOUBLE_RESULT");
     unsetenv("DOUBLE_TEXT");
     unsetenv("DOUBLE_ZPXC_RESULT");
-    platform::set_message_presenter([this](const platform::Message& m) {
+    platform::set_message_presenter([this](const platform::MsgBox& m) {
       questions.push_back(m);
       return answer;
     });
@@ -101,7 +101,7 @@ class R4t : public ::testing::Test {
   fs::path dir_, old_;
   FakeView view;
   r4t::Controller c{view, [](const std::string& n) { return load_double(n); }};
-  std::vector<platform::Message> questions;
+  std::vector<platform::MsgBox> questions;
   platform::MsgAnswer answer = platform::MsgAnswer::Yes;
 };
 
