@@ -152,6 +152,39 @@ TEST_F(R4t, SettingsSourcesInOrder) {
   }
 }
 
+TEST_F(R4t, IniSettingsAndTheirDefaults) {
+  struct Case {
+    const char* ini;
+    int autoload, close_on_error, r4ttxt, refresh_memory, refresh_value;
+    const char* file;
+  } cases[] = {
+      {"[CLOSEONERROR]\nCloseOnError=1\n[FILE]\nFILE=old.zpx\n", 0, 1, 0, 0, 255, "old.zpx"},
+      // A later section overrides; its missing keys reset all but Autoload, File and Interface.
+      {"[CLOSEONERROR]\nCloseOnError=1\n[AUTOLOAD]\nAUTOLOAD=1\n[FILE]\nFILE=old.zpx\n[Version3]\n",
+       1, 0, 0, 0, 255, "old.zpx"},
+      {"[Version3]\nRefreshMemory=8191\nRefreshValue=0\nR4Ttxt=1\nFile=v3.zpx\n[R4T]\nFile=r4t."
+       "zps\n",
+       0, 0, 0, 0, 255, "r4t.zps"},
+      {"[AUTOLOAD]\nAUTOLOAD=1\n[Version3]\nAutoload=0\n[R4T]\nRefreshValue=300\nRefreshMemory="
+       "8191\n",
+       0, 0, 0, 8191, 44, "test.zpx"},
+      {"[r4t]\nautoload=1\nr4ttxt=2\nrefreshvalue=-1\n", 1, 0, 2, 0, 255, "test.zpx"},
+  };
+  for (const auto& k : cases) {
+    FakeView v;
+    r4t::Controller ctl(v);
+    v.controller = &ctl;
+    ctl.form_show(platform::Registry{}, platform::IniFile::from_text(k.ini));
+    const auto& st = ctl.settings();
+    EXPECT_EQ(st.Autoload, k.autoload) << k.ini;
+    EXPECT_EQ(st.CloseOnError, k.close_on_error) << k.ini;
+    EXPECT_EQ(st.R4Ttxt, k.r4ttxt) << k.ini;
+    EXPECT_EQ(st.RefreshMemory, k.refresh_memory) << k.ini;
+    EXPECT_EQ(st.RefreshValue, k.refresh_value) << k.ini;
+    EXPECT_EQ(v.file_, k.file) << k.ini;
+  }
+}
+
 TEST_F(R4t, RegistryValueOfWrongTypeEndsStartUp) {
   start("", "[UPLOAD]\nUPLOAD=1\n",
         "[HKEY_LOCAL_MACHINE\\Software\\Zelk\\Keyboard]\n\"INTERFACE\"=\"USB\"\n");
