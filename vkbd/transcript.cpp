@@ -28,7 +28,10 @@ std::string hex(std::uint8_t b) {
 void Transcript::add(Direction d, std::uint8_t byte, std::string meaning) {
   Entry e{d, byte, std::move(meaning)};
   if (sink_) sink_(e);
-  if (keep_) entries_.push_back(std::move(e));
+  if (!keep_) return;
+  if (entries_.size() >= kLimit)
+    entries_.erase(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(kLimit / 2));
+  entries_.push_back(std::move(e));
 }
 
 std::string Transcript::compact() const {

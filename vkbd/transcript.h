@@ -37,6 +37,9 @@ class ZPX_PLATFORM_API Transcript {
   void set_sink(std::function<void(const Entry&)> sink) { sink_ = std::move(sink); }
   // Keep no entries, only pass them to the sink (a long-running keyboard).
   void set_keep(bool keep) { keep_ = keep; }
+  // The most entries kept; beyond it the older half is let go, so that a keyboard that lives
+  // as long as its process does not grow without end.
+  static constexpr std::size_t kLimit = 1u << 17;
 
   // The bytes in compact form, one token per byte: ">EF" host, "<FA" reply, "~31" typed,
   // "=41" written on the line; notes are left out. Tokens are separated by blanks.

@@ -7,6 +7,7 @@
 
 #include "host.h"
 #include "platform/clock.h"
+#include "platform/keyboard_link.h"
 
 namespace fs = std::filesystem;
 using namespace vkbd;
@@ -172,4 +173,23 @@ TEST(VkbdDefaultLink, ConfiguredByTheEnvironment) {
   auto entries = keyboard->transcript();
   ASSERT_FALSE(entries.empty());
   EXPECT_EQ(entries.back().byte, 0xB0);  // '0' typed
+}
+
+TEST(VkbdDefaultLink, IsThePlatformsKeyboard) {
+  ::setenv("ZPX_VKBD_STATE", "", 1);  // keep no state file of this run
+  auto link = platform::keyboard_link();
+  ::unsetenv("ZPX_VKBD_STATE");
+  ASSERT_TRUE(link);
+  EXPECT_EQ(link.get(), default_keyboard().get());
+  EXPECT_EQ(link->host_byte(0xF4), 0xFA);
+  EXPECT_EQ(default_keyboard()->state_path(), "");
+}
+
+TEST(VkbdTranscript, BoundedForALongLivedKeyboard) {
+  Rig rig;
+  for (int i = 0; i < 70000; ++i) rig.keyboard.host_byte(0xF4);  // two entries each
+  auto entries = rig.keyboard.transcript();
+  EXPECT_LE(entries.size(), Transcript::kLimit);
+  EXPECT_GE(entries.size(), Transcript::kLimit / 2);
+  EXPECT_EQ(entries.back().direction, Direction::kNote);  // the latest survive
 }
