@@ -158,10 +158,8 @@ void Controller::progress(std::int32_t percent) {
 // such as "/home/Al/x.zpf" is never read as a switch). The first argument that names a file is
 // quoted again; a caller who wrote quotes himself gets his words joined unchanged.
 std::string Controller::tail_from_arguments(const std::vector<std::string>& args) {
-  const bool quoted = std::any_of(args.begin(), args.end(), [](const std::string& a) {
-    return a.find('"') != std::string::npos;
-  });
-  bool named = quoted;  // a caller who quotes the name himself gets his words unchanged
+  bool named = std::any_of(args.begin(), args.end(),
+                           [](const std::string& a) { return a.find('"') != std::string::npos; });
   std::string tail;
   for (const auto& a : args) {
     std::string word = a;
