@@ -46,6 +46,20 @@ TEST(VkbdPortDecoding, GoldenTranscripts) {
   }
 }
 
+TEST(VkbdPortDecoding, GoldenTranscriptWithMeanings) {
+  Rig rig;
+  rig.port({0xED, 0x10, 0xED, 0x20});
+  std::string lines;
+  for (const auto& e : rig.keyboard.transcript()) lines += Transcript::line(e) + "\n";
+  EXPECT_EQ(lines,
+            ">ED  LED command\n<FA  acknowledge\n"
+            ">10  low nibble 0\n<FA  acknowledge\n"
+            ">ED  LED command\n<FA  acknowledge\n"
+            ">20  high nibble: byte 00 (EF)\n<FA  acknowledge\n"
+            "# identity query: answer '1'\n"
+            "~31  identity make\n~B1  identity break\n");
+}
+
 TEST(VkbdPortDecoding, DisplayBytesAfterTheEcMarker) {
   Rig rig;
   // After EC the byte 5A travels as ED 1A ED 35; the closing 00 as ED 10 ED 30.
