@@ -189,12 +189,3 @@ TEST_F(KbdDev, DriverSendsOneByteARequest) {
     EXPECT_TRUE(dev->close());
   }
 }
-
-TEST_F(KbdDev, DevicesNeedAKeyboard) {
-  set_keyboard_link(nullptr);
-  if (keyboard_link()) GTEST_SKIP() << "the virtual keyboard is the default link";
-  DeviceError error = DeviceError::None;
-  EXPECT_FALSE(KeyboardDevice::open(kKeyboardDeviceName, &error));
-  EXPECT_EQ(error, DeviceError::NotFound);
-  EXPECT_FALSE(KeyboardDevice::open(kKeyboardDriverName, &error));
-}
