@@ -45,6 +45,13 @@ class ZPX_PLATFORM_API Engine {
   // EDh in its data is data, not an LED command).
   bool takes_raw_bytes() const { return state_ != State::kIdle && !nibbles_; }
   bool idle() const { return state_ == State::kIdle; }
+  // Whether any byte value could be data of the command in progress (texts, display
+  // sequences, a value byte).
+  bool takes_any_byte() const {
+    return state_ == State::kText || state_ == State::kDisplay || state_ == State::kValue;
+  }
+  // Drops the command in progress, noting why.
+  void abandon(const char* why);
 
  private:
   enum class State {
@@ -66,7 +73,6 @@ class ZPX_PLATFORM_API Engine {
   void finish_hex_frame();
   void finish_packed_frame();
   void finish_read_request();
-  void abandon(const char* why);
   void answer(AnswerKind kind, std::string text);
 
   const Config& config_;

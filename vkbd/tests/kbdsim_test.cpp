@@ -182,6 +182,13 @@ TEST(VkbdKbdsim, ServesASerialKeyboardOnAPseudoTerminal) {
                               0x00, 0x00, 0x00, 0x0C}));
   }
 
+  {
+    // The serial transport opens the port anew for every operation.
+    HostLine again(device);
+    ASSERT_TRUE(again.ok());
+    EXPECT_EQ(again.exchange({0xEE}, 1), (Bytes{0xEE}));
+  }
+
   EXPECT_EQ(sim.stop(SIGTERM), 0);
   ASSERT_EQ(fs::file_size(dir / "state.bin"), 8192u);
   std::ifstream state(dir / "state.bin", std::ios::binary);

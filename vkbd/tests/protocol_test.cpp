@@ -352,6 +352,17 @@ TEST(VkbdSerialLine, EchoAcknowledgeAndBlockRead) {
   EXPECT_TRUE(rig.typed.empty());
 }
 
+TEST(VkbdSerialLine, EchoAfterAnUnfinishedFrame) {
+  Rig rig;
+  Bytes frame = hex_frame(0x0F, 0x0004, {1, 2, 3});
+  frame.resize(7);
+  rig.line(frame);
+  EXPECT_EQ(rig.line({0xEE}), (Bytes{0xEE}));
+  // Inside a text EEh is a character.
+  EXPECT_EQ(rig.line({0xEF, 0x28, 0xEE, 0x00}), (Bytes{0xFA, 0xFA, 0xFA, 0xFA}));
+  EXPECT_EQ(rig.keyboard.peripherals().barcode_data, "\xEE");
+}
+
 TEST(VkbdSecureMode, EveryByteThreeTimes) {
   Config config;
   config.secure = true;
@@ -366,4 +377,31 @@ TEST(VkbdSecureMode, EveryByteThreeTimes) {
   EXPECT_EQ(rig.keyboard.memory().at(6), 0x77);
   rig.port(triple(led_nibbles({0xEF, 0x00})));
   EXPECT_EQ(rig.take_typed(), (Bytes{0x31, 0xB1}));
+}
+
+// Bytes of any kind, in any order, on both sides: nothing is stored outside the memory and every
+// byte is still answered.
+TEST(VkbdRobustness, ArbitraryBytes) {
+  Config config;
+  config.secure = false;
+  Rig rig(config);
+  std::uint32_t x = 12345;
+  auto next = [&] {
+    x = x * 1664525u + 1013904223u;
+    return static_cast<std::uint8_t>(x >> 24);
+  };
+  // Bias towards the bytes that start commands, so that frames and sequences get going.
+  const std::uint8_t starts[] = {0xEF, 0xEC, 0xED, 0x0F, 0x0E, 0x12, 0x27, 0x10, 0x00, '0', 'A', 0x80, 0x40};
+  for (int i = 0; i < 200000; ++i) {
+    std::uint8_t r = next();
+    std::uint8_t b = (r & 1) ? starts[r % sizeof starts] : next();
+    if (i & 0x100) {
+      EXPECT_EQ(rig.keyboard.host_byte(b), 0xFA);
+    } else {
+      Bytes out = rig.keyboard.line_bytes(b);
+      ASSERT_FALSE(out.empty());
+    }
+    if (rig.typed.size() > 4096) rig.typed.clear();
+  }
+  rig.keyboard.clear_transcript();
 }
