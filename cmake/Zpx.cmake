@@ -57,5 +57,5 @@ function(zpx_add_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main ${T_LIBS})
   gtest_discover_tests(${name} WORKING_DIRECTORY ${ZPX_OUT_DIR} DISCOVERY_TIMEOUT 60
-                       PROPERTIES ENVIRONMENT "ZPX_TIME_SCALE=0.01;ZPX_LIBRARY_PATH=${ZPX_OUT_DIR}")
+                       PROPERTIES ENVIRONMENT "ZPX_TIME_SCALE=0.01;ZPX_LIBRARY_PATH=${ZPX_OUT_DIR};ZPX_VKBD_STATE=")
 endfunction()
