@@ -10,6 +10,7 @@
 #include "platform/msgbox.h"
 #include "platform/text1252.h"
 #include "utility/qt/main_window.h"
+#include "utility/qt/platform_bridge.h"
 
 namespace {
 
@@ -114,6 +115,7 @@ int main(int argc, char** argv) {
     interactive = false;
   Application app(argc, argv);
   QApplication::setApplicationName("R4T Download Utility");
+  r4t::PlatformBridge bridge;  // hooks, timers and typed keys of the platform while idle
   if (interactive) platform::set_message_presenter(show_box);
   r4t::MainWindow window(tail);
   window.set_title("R4T Download Utility");
