@@ -1,303 +1,102 @@
 #!/usr/bin/env python3
 """Generates compiler/labels.cpp: the key labels of the eight keyboard languages, which the
-renderer of code strings writes for the keys (variant 0 unshifted, 1 shifted, 2 Caps Lock on).
-The layouts below are the same national layouts the character tables describe.
+renderer of code strings writes for the keys: variant 0 (unshifted), 1 (shifted), 2 (Caps Lock on).
 
-(What follows describes the layout data shared with the character tables.)
+The labels come from the same xkb national layouts as the character tables (make_chartables.py):
+level 1 and level 2 of each key. A dead key is labelled with the accent it shows. Variant 2 is the
+capital for letter keys; for other keys it is the shifted character on layouts whose Caps Lock acts
+as shift lock (GR, SG, SF) and the unshifted one elsewhere. The US keyboard's labels of key
+indexes 42 and 45 are fixed as the renderer's table has them.
 
-Each table has 256 values, one per code page 850 character:
-  bits 0-7   scancode (set 1 make code) of the key that types the character
-  bits 8-11  shift code: 1 no modifier, 2 Shift, 3 Ctrl, 5 AltGr, 6 small letter, 7 capital
-             letter, 9 Caps Lock, 10 Caps Lock and Shift, 12 Shift with AltGr
-  bits 12-15 dead-key index (1-7) to send first, 0 for none
-A value of 0 means no key types the character: it is then typed with Alt and the numeric keypad,
-which is always right, so a character is left out rather than guessed where the layout is not
-certain.
-
-The layouts below are the national layouts of the keyboards (US, German, French AZERTY, UK, Swiss
-German, Swiss French, Italian, Spanish), written as key rows. Decisions against a plain reading
-of a national layout, and why:
-  * Dead keys exist only where the keyboard's dead-key table has them (GR: grave, acute,
-    circumflex; FR: circumflex, diaeresis; SG/SF: grave, acute, circumflex, diaeresis, tilde;
-    SP: grave, acute, circumflex, diaeresis). Other dead keys of a layout (the French AltGr tilde
-    and grave, the Spanish AltGr tilde) are left out: their characters use Alt + keypad.
-  * A spacing accent whose key is dead (^ ` ´ ¨ ~) is typed as its dead key followed by the
-    space bar, as the layout itself does.
-  * Spanish ñ/Ñ carry the plain shift codes 1/2 (the keyboard's own table has ñ = 0127h), and ç/Ç
-    follow them, the other letter of that layout outside a-z.
-  * French letters on the digit row (é è ç à) and ù carry 1: Shift gives a digit or symbol on
-    those keys, not the capital, so "small letter" handling would be wrong under Caps Lock.
-  * The Swiss capitals Ä Ö Ü À É È are reached only through Caps Lock (9 or 10).
-  * Control characters follow the rule of the table (Ctrl with the letter's key; 1Bh-1Fh with the
-    keys of [ \\ ] 6 -), also where the layout reaches [ \\ ] only with AltGr.
-  * AltGr characters outside code page 850 (the euro sign) cannot occur; AltGr+Shift characters
-    use shift code 12 only where the layout is certain (Italian { }).
-
-Run it from the repository's top folder: python3 compiler/gen/make_chartables.py
+Run it from the repository's top folder: python3 compiler/gen/make_labels.py [--check]
 """
 
-import unicodedata
+import os
+import sys
 
-LANGS = ["US", "GR", "FR", "UK", "SG", "SF", "IT", "SP"]
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import make_chartables as ct  # noqa: E402
 
-# Dead keys: marks that the dead keys type, by language: mark -> index.
-GRAVE, ACUTE, CIRC, DIAER, TILDE = "\u0300", "\u0301", "\u0302", "\u0308", "\u0303"
-DEAD = {
-    "US": {}, "UK": {}, "IT": {},
-    "GR": {GRAVE: 1, ACUTE: 2, CIRC: 3},
-    "FR": {CIRC: 3, DIAER: 4},
-    "SG": {GRAVE: 1, ACUTE: 2, CIRC: 3, DIAER: 4, TILDE: 5},
-    "SF": {GRAVE: 1, ACUTE: 2, CIRC: 3, DIAER: 4, TILDE: 5},
-    "SP": {GRAVE: 1, ACUTE: 2, CIRC: 3, DIAER: 4},
-}
-SPACING = {GRAVE: "`", ACUTE: "\u00b4", CIRC: "^", DIAER: "\u00a8", TILDE: "~"}
+OUTPUT = "compiler/labels.cpp"
 
-# Dead-key tables: index -> [shift code, scancodes...].
-DEADKEY_TABLES = {
-    "US": {}, "UK": {}, "IT": {},
-    "GR": {1: [0x02, 0x0D], 2: [0x01, 0x0D], 3: [0x01, 0x29]},
-    "FR": {3: [0x01, 0x1A], 4: [0x02, 0x1A]},
-    "SG": {1: [0x02, 0x0D], 2: [0x05, 0x0C], 3: [0x01, 0x0D], 4: [0x01, 0x1B], 5: [0x05, 0x0D]},
-    "SF": {1: [0x02, 0x0D], 2: [0x05, 0x0C], 3: [0x01, 0x0D], 4: [0x01, 0x1B], 5: [0x05, 0x0D]},
-    "SP": {1: [0x01, 0x1A], 2: [0x01, 0x28], 3: [0x02, 0x1A], 4: [0x02, 0x28]},
-}
-
-D = None  # a dead key or an empty level: types nothing by itself
-
-
-def letters(keys, chars):
-    return {k: (c, c.upper()) for k, c in zip(keys, chars)}
-
-
-QWERTY_TOP = [0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18, 0x19]
-HOME = [0x1E, 0x1F, 0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26]
-BOTTOM = [0x2C, 0x2D, 0x2E, 0x2F, 0x30, 0x31, 0x32]
-
-
-def base(top, home, bottom):
-    rows = {}
-    rows.update(letters(QWERTY_TOP, top))
-    rows.update(letters(HOME, home))
-    rows.update(letters(BOTTOM, bottom))
-    rows[0x39] = (" ", D)
-    return rows
-
-
-def layout(lang):
-    """scancode -> (level 1, level 2, AltGr, AltGr+Shift); missing levels are None."""
-    if lang in ("US", "UK", "IT", "SP"):
-        rows = base("qwertyuiop", "asdfghjkl", "zxcvbnm")
-    elif lang in ("GR", "SG", "SF"):
-        rows = base("qwertzuiop", "asdfghjkl", "yxcvbnm")
-    else:  # FR
-        rows = base("azertyuiop", "qsdfghjkl", "wxcvbn")
-        rows[0x27] = ("m", "M")
-    def put(k, *levels):
-        rows[k] = levels
-    if lang == "US":
-        for k, s in zip(range(0x02, 0x0E), ["1!", "2@", "3#", "4$", "5%", "6^", "7&", "8*", "9(", "0)", "-_", "=+"]):
-            put(k, s[0], s[1])
-        put(0x29, "`", "~"); put(0x1A, "[", "{"); put(0x1B, "]", "}"); put(0x27, ";", ":")
-        put(0x28, "'", '"'); put(0x2B, "\\", "|"); put(0x33, ",", "<"); put(0x34, ".", ">"); put(0x35, "/", "?")
-    elif lang == "UK":
-        for k, s in zip(range(0x02, 0x0E), ["1!", '2"', "3\u00a3", "4$", "5%", "6^", "7&", "8*", "9(", "0)", "-_", "=+"]):
-            put(k, s[0], s[1])
-        put(0x29, "`", "\u00ac", "\u00a6"); put(0x1A, "[", "{"); put(0x1B, "]", "}"); put(0x27, ";", ":")
-        put(0x28, "'", "@"); put(0x2B, "#", "~"); put(0x56, "\\", "|"); put(0x33, ",", "<"); put(0x34, ".", ">")
-        put(0x35, "/", "?")
-    elif lang == "GR":
-        digits = ["1!", '2"\u00b2', "3\u00a7\u00b3", "4$", "5%", "6&", "7/{", "8([", "9)]", "0=}", "\u00df?\\"]
-        for k, s in zip(range(0x02, 0x0D), digits):
-            put(k, s[0], s[1], s[2] if len(s) > 2 else None)
-        put(0x0D, D, D)  # dead acute, dead grave
-        put(0x29, D, "\u00b0")  # dead circumflex
-        put(0x10, "q", "Q", "@")
-        put(0x1A, "\u00fc", "\u00dc"); put(0x1B, "+", "*", "~"); put(0x27, "\u00f6", "\u00d6")
-        put(0x28, "\u00e4", "\u00c4"); put(0x2B, "#", "'"); put(0x56, "<", ">", "|")
-        put(0x32, "m", "M", "\u00b5"); put(0x33, ",", ";"); put(0x34, ".", ":"); put(0x35, "-", "_")
-    elif lang == "FR":
-        put(0x29, "\u00b2", D)
-        digits = [("&", "1"), ("\u00e9", "2"), ('"', "3", "#"), ("'", "4", "{"), ("(", "5", "["), ("-", "6", "|"),
-                  ("\u00e8", "7"), ("_", "8", "\\"), ("\u00e7", "9", "^"), ("\u00e0", "0", "@"), (")", "\u00b0", "]"),
-                  ("=", "+", "}")]
-        for k, s in zip(range(0x02, 0x0E), digits):
-            put(k, *s)
-        put(0x1A, D, D)  # dead circumflex, dead diaeresis
-        put(0x1B, "$", "\u00a3", "\u00a4"); put(0x28, "\u00f9", "%"); put(0x2B, "*", "\u00b5"); put(0x56, "<", ">")
-        put(0x32, ",", "?"); put(0x33, ";", "."); put(0x34, ":", "/"); put(0x35, "!", "\u00a7")
-    elif lang in ("SG", "SF"):
-        digits = [("1", "+", "\u00a6"), ("2", '"', "@"), ("3", "*", "#"), ("4", "\u00e7"), ("5", "%"), ("6", "&", "\u00ac"),
-                  ("7", "/", "|"), ("8", "(", "\u00a2"), ("9", ")"), ("0", "="), ("'", "?")]
-        for k, s in zip(range(0x02, 0x0D), digits):
-            put(k, *s)
-        put(0x0D, D, D)  # dead circumflex, dead grave (AltGr: dead tilde)
-        put(0x29, "\u00a7", "\u00b0")
-        if lang == "SG":
-            put(0x1A, "\u00fc", "\u00e8", "["); put(0x27, "\u00f6", "\u00e9"); put(0x28, "\u00e4", "\u00e0", "{")
-        else:
-            put(0x1A, "\u00e8", "\u00fc", "["); put(0x27, "\u00e9", "\u00f6"); put(0x28, "\u00e0", "\u00e4", "{")
-        put(0x1B, D, "!", "]")  # dead diaeresis
-        put(0x2B, "$", "\u00a3", "}"); put(0x56, "<", ">", "\\")
-        put(0x33, ",", ";"); put(0x34, ".", ":"); put(0x35, "-", "_")
-    elif lang == "IT":
-        digits = ["1!", '2"', "3\u00a3", "4$", "5%", "6&", "7/", "8(", "9)", "0=", "'?", "\u00ec^"]
-        for k, s in zip(range(0x02, 0x0E), digits):
-            put(k, s[0], s[1])
-        put(0x29, "\\", "|"); put(0x1A, "\u00e8", "\u00e9", "[", "{"); put(0x1B, "+", "*", "]", "}")
-        put(0x27, "\u00f2", "\u00e7", "@"); put(0x28, "\u00e0", "\u00b0", "#"); put(0x2B, "\u00f9", "\u00a7")
-        put(0x56, "<", ">"); put(0x33, ",", ";"); put(0x34, ".", ":"); put(0x35, "-", "_")
-    elif lang == "SP":
-        digits = [("1", "!", "|"), ("2", '"', "@"), ("3", "\u00b7", "#"), ("4", "$"), ("5", "%"), ("6", "&", "\u00ac"),
-                  ("7", "/"), ("8", "("), ("9", ")"), ("0", "="), ("'", "?"), ("\u00a1", "\u00bf")]
-        for k, s in zip(range(0x02, 0x0E), digits):
-            put(k, *s)
-        put(0x29, "\u00ba", "\u00aa", "\\"); put(0x1A, D, D, "["); put(0x1B, "+", "*", "]")
-        put(0x27, "\u00f1", "\u00d1"); put(0x28, D, D, "{"); put(0x2B, "\u00e7", "\u00c7", "}"); put(0x56, "<", ">")
-        put(0x33, ",", ";"); put(0x34, ".", ":"); put(0x35, "-", "_")
-    return rows
-
-
-def cp850(ch):
-    try:
-        b = ch.encode("cp850")
-    except UnicodeEncodeError:
-        return None
-    return b[0] if len(b) == 1 else None
-
-
-PLAIN_LETTERS = {"SP": set("\u00f1\u00d1\u00e7\u00c7"), "FR": set("\u00e9\u00e8\u00e7\u00e0\u00f9")}
-SWISS_CAPS = {"SG": {"\u00c4": 0x0928, "\u00d6": 0x0927, "\u00dc": 0x091A, "\u00c0": 0x0A28, "\u00c9": 0x0A27, "\u00c8": 0x0A1A},
-              "SF": {"\u00c0": 0x0928, "\u00c9": 0x0927, "\u00c8": 0x091A, "\u00c4": 0x0A28, "\u00d6": 0x0A27, "\u00dc": 0x0A1A}}
-
-
-def table(lang):
-    values = [0] * 256
-    rows = layout(lang)
-
-    def set_value(ch, value):
-        code = cp850(ch)
-        if code is not None and values[code] == 0:
-            values[code] = value
-
-    # Keys and their levels.
-    key_of = {}
-    for key, levels in sorted(rows.items()):
-        levels = list(levels) + [None] * (4 - len(levels))
-        l1, l2, l3, l4 = levels
-        for level, ch in ((1, l1), (2, l2), (3, l3), (4, l4)):
-            if ch is None:
-                continue
-            key_of.setdefault(ch, key)
-            shift = {1: 1, 2: 2, 3: 5, 4: 12}[level]
-            is_pair = l1 is not None and l2 is not None and l1.lower() == l1 and l2 == l1.upper() and l1 != l2
-            if is_pair and lang not in PLAIN_LETTERS or (is_pair and ch not in PLAIN_LETTERS.get(lang, ())):
-                if level == 1:
-                    shift = 6
-                elif level == 2:
-                    shift = 7
-            set_value(ch, shift << 8 | key)
-    for ch, v in SWISS_CAPS.get(lang, {}).items():
-        set_value(ch, v)
-    # Control characters: Ctrl with the letter's key, and the fixed keys.
-    for n in range(1, 27):
-        k = key_of.get(chr(0x60 + n))
-        if k:
-            values[n] = 0x0300 | k
-    values[0] = 0x0303  # Ctrl+2
-    for n, ch in zip(range(0x1B, 0x20), "[\\]6-"):
-        k = key_of.get(ch)
-        if k:
-            values[n] = 0x0300 | k
-    values[0x08], values[0x09], values[0x0D], values[0x7F] = 0x010E, 0x010F, 0x011C, 0x030E
-    # Characters of dead-key compositions and spacing accents.
-    dead = DEAD[lang]
-    for code in range(0x80, 0x100):
-        if values[code]:
-            continue
-        ch = bytes([code]).decode("cp850")
-        nfd = unicodedata.normalize("NFD", ch)
-        if len(nfd) == 2 and nfd[1] in dead and values[cp850(nfd[0]) or 0] and nfd[0].isalpha():
-            base_value = values[cp850(nfd[0])]
-            if (base_value >> 8) in (6, 7):
-                values[code] = dead[nfd[1]] << 12 | base_value
-    for mark, index in dead.items():
-        code = cp850(SPACING[mark])
-        if code is not None and values[code] == 0:
-            values[code] = index << 12 | 0x0139
-    return values
-
-
-# Key index (IBM enhanced keyboard numbering) of the keys with characters, for the labels.
+# Key index (IBM enhanced keyboard numbering) of the keys with characters.
 KEY_INDEX = {0x29: 1, **{0x02 + i: 2 + i for i in range(12)}, **{0x10 + i: 17 + i for i in range(12)},
              0x2B: 29, **{0x1E + i: 31 + i for i in range(11)}, 0x56: 45, **{0x2C + i: 46 + i for i in range(10)}}
 FIXED_LABELS = {15: "{Backspace}", 16: "{Tab}", 30: "{Caps}", 43: "{Return}", 44: "{LShift}"}
 SHIFT_LOCK = {"GR", "SG", "SF"}
+ACCENT_OF_MARK = {"\u0300": "`", "\u0301": "\u00b4", "\u0302": "^", "\u0303": "~", "\u0308": "\u00a8"}
 
 
-def labels(lang):
-    """Per key index 0-55 the texts of variant 0 (unshifted), 1 (shifted), 2 (Caps Lock on)."""
-    rows = layout(lang)
-    dead_chars = {}
-    for mark, index in DEAD[lang].items():
-        for k, entry in DEADKEY_TABLES[lang].items():
-            pass
-    # The spacing accent a dead key shows on its cap.
-    for index, entry in DEADKEY_TABLES[lang].items():
-        shift, key = entry[0], entry[1]
-        mark = [m for m, i in DEAD[lang].items() if i == index]
-        if mark:
-            dead_chars[(key, {1: 1, 2: 2, 5: 3}[shift])] = SPACING[mark[0]]
+def char_of(symbol):
+    ch = ct.keysym(symbol) if symbol else None
+    if isinstance(ch, tuple):
+        ch = ACCENT_OF_MARK.get(ch[1])
+    if ch is None or ct.cp850(ch) is None:
+        return ""
+    return ch
+
+
+def labels(lang, fname, variant):
+    keys = {}
+    ct.load("pc", "pc105", fname, keys)
+    ct.load(fname, variant, fname, keys)
+    if lang == "US":
+        keys.pop("LSGT", None)
+    code_of = dict((name, code) for name, code in ct.KEYS)
     out = [["", "", ""] for _ in range(56)]
-    for key, idx in KEY_INDEX.items():
-        levels = list(rows.get(key, ())) + [None] * 4
-        l1 = levels[0] if levels[0] is not None else dead_chars.get((key, 1), "")
-        l2 = levels[1] if levels[1] is not None else dead_chars.get((key, 2), "")
-        if l1 and l2 and l1.lower() == l1 and l2 == l1.upper() and l1 != l2:
-            caps = l2
-        elif lang in SHIFT_LOCK:
+    for name, levels in keys.items():
+        code = code_of.get(name)
+        if code not in KEY_INDEX:
+            continue
+        l1 = char_of(levels[0][0]) if len(levels) > 0 else ""
+        l2 = char_of(levels[1][0]) if len(levels) > 1 else ""
+        if l1 and l2 and l1 != l2 and l1.lower() == l1 and l2 == l1.upper():
             caps = l2
         else:
-            caps = l1
-        out[idx] = [l1, l2, caps]
+            caps = l2 if lang in SHIFT_LOCK else l1
+        out[KEY_INDEX[code]] = [l1, l2, caps]
     if lang == "US":
         out[42] = ["\\", "|", "||"]
         out[45] = ["\\", "|", "||"]
     for idx, text in FIXED_LABELS.items():
         out[idx] = [text, text, text]
-    def enc(t):
-        if t == "{":
-            return "{{"
-        return t
-    return [[enc(t) for t in v] for v in out]
+    return [["{{" if t == "{" else t for t in v] for v in out]
 
 
 def c_string(text):
-    b = text.encode("cp850") if text not in ("\\",) else b"\\"
     r = ""
-    for ch in b:
-        if ch == 0x22 or ch == 0x5C:
-            r += "\\" + chr(ch)
-        elif 0x20 <= ch < 0x7F:
-            r += chr(ch)
+    for b in text.encode("cp850"):
+        if b in (0x22, 0x5C):
+            r += "\\" + chr(b)
+        elif 0x20 <= b < 0x7F:
+            r += chr(b)
         else:
-            r += f'\\x{ch:02X}""'
+            r += f'\\x{b:02X}""'
     return '"' + r + '"'
 
 
-def main():
+def render():
     out = ["// Generated by compiler/gen/make_labels.py: key labels of the keyboard languages.",
            "// Do not edit; change the generator.",
            '#include "compiler/labels.h"', "", "namespace compiler {", "",
            "const char* const kKeyLabels[8][56][3] = {"]
-    for lang in LANGS:
+    for lang, fname, variant in ct.LAYOUTS:
         out.append(f"    {{  // {lang}")
-        for idx, v in enumerate(labels(lang)):
+        for idx, v in enumerate(labels(lang, fname, variant)):
             out.append("        {" + ", ".join(c_string(t) for t in v) + f"}},  // {idx}")
         out.append("    },")
-    out.append("};")
-    out.append("")
-    out.append("}  // namespace compiler")
-    open("compiler/labels.cpp", "w").write("\n".join(out) + "\n")
+    out += ["};", "", "}  // namespace compiler", ""]
+    return "\n".join(out)
+
+
+def main():
+    text = render()
+    if "--check" in sys.argv:
+        if open(OUTPUT, encoding="utf-8").read() != text:
+            sys.exit(f"{OUTPUT} differs from the layouts")
+        return
+    with open(OUTPUT, "w", encoding="utf-8") as f:
+        f.write(text)
 
 
 if __name__ == "__main__":
