@@ -6,34 +6,11 @@
 #include "compiler/context.h"
 #include "compiler/directives.h"
 #include "compiler/line_reader.h"
+#include "compiler/tests/source_fixture.h"
 
 namespace {
 
-// Runs source lines through a context whose listing is kept in memory.
-struct Source {
-  compiler::Context ctx;
-  char* buf = nullptr;
-  size_t size = 0;
-  Source() { ctx.listing = open_memstream(&buf, &size); }
-  ~Source() {
-    std::fclose(ctx.listing);
-    free(buf);
-  }
-  Source& operator<<(const char* text) {
-    compiler::Line line;
-    compiler::normalise(std::string(text) + "\n", line);
-    ++ctx.line_counter;
-    ctx.raw_line = line.raw;
-    compiler::process_line(ctx, line.keyword, line.argument);
-    return *this;
-  }
-  std::string listing() {
-    std::fflush(ctx.listing);
-    return std::string(buf, size);
-  }
-  int byte(std::size_t at) const { return ctx.image[at]; }
-  std::vector<std::uint8_t> block(int id) const { return ctx.blocks[static_cast<std::size_t>(id)].data; }
-};
+using compiler_test::Source;
 
 std::string only_error(Source& r) {
   std::string l = r.listing();

@@ -6,35 +6,14 @@
 #include "compiler/definitions.h"
 #include "compiler/directives.h"
 #include "compiler/line_reader.h"
+#include "compiler/tests/source_fixture.h"
 #include "compiler/writer.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-struct Source {
-  compiler::Context ctx;
-  char* buf = nullptr;
-  size_t size = 0;
-  Source() { ctx.listing = open_memstream(&buf, &size); }
-  ~Source() {
-    std::fclose(ctx.listing);
-    free(buf);
-  }
-  Source& operator<<(const char* text) {
-    compiler::Line line;
-    compiler::normalise(std::string(text) + "\n", line);
-    ++ctx.line_counter;
-    ctx.raw_line = line.raw;
-    compiler::process_line(ctx, line.keyword, line.argument);
-    return *this;
-  }
-  std::string listing() {
-    std::fflush(ctx.listing);
-    return std::string(buf, size);
-  }
-  const std::vector<compiler::Record>& key(int k) const { return ctx.keys[static_cast<std::size_t>(k)]; }
-};
+using compiler_test::Source;
 
 struct Rec {
   int value, mask, mode;
