@@ -83,16 +83,16 @@ struct ThreadQueue {
   // Arms the timerfd for the earliest timer (or disarms it); resets its expiry count.
   void rearm() {
     if (timer_fd < 0) return;
-    itimerspec spec{};
+    itimerspec due{};
     if (!timers.empty()) {
       TimePoint first = TimePoint::max();
       for (auto& [id, t] : timers) first = std::min(first, t.due);
       auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(first.time_since_epoch()).count();
       if (ns <= 0) ns = 1;  // a zero value would disarm it
-      spec.it_value.tv_sec = static_cast<time_t>(ns / 1000000000);
-      spec.it_value.tv_nsec = static_cast<long>(ns % 1000000000);
+      due.it_value.tv_sec = static_cast<time_t>(ns / 1000000000);
+      due.it_value.tv_nsec = static_cast<long>(ns % 1000000000);
     }
-    timerfd_settime(timer_fd, TFD_TIMER_ABSTIME, &spec, nullptr);
+    timerfd_settime(timer_fd, TFD_TIMER_ABSTIME, &due, nullptr);
   }
   // The due timer that fires first, or timers.end().
   std::map<TimerId, Timer>::iterator due_timer(TimePoint at) {
