@@ -87,33 +87,33 @@ void do_inter(Context& ctx, Args a) {
 
 std::uint8_t volume_byte(int v) { return static_cast<std::uint8_t>((static_cast<long long>(v) * 255 / 100) & 0xFF); }
 
+// Reads one sound's volume and duration into the header bytes at `at`. A duration of 0 is an
+// error for SOUND and allowed for SNDK/SNDA. False when the directive ends here.
+bool read_sound(Context& ctx, Args& a, std::size_t at, bool zero_duration_allowed) {
+  bool failed;
+  int v = read_number(ctx, a, failed);
+  if (failed) return false;
+  if (v >= 0) ctx.image[at] = volume_byte(v);
+  int d = read_number(ctx, a, failed);
+  if (failed) return false;
+  if (d == 0 && !zero_duration_allowed) {
+    report(ctx, Msg::DurationZero);
+    return false;
+  }
+  if (d >= 0) ctx.image[at + 1] = static_cast<std::uint8_t>((d / 20) & 0xFF);
+  return true;
+}
+
 // SOUND volume,duration,volume,duration
 void do_sound(Context& ctx, Args a) {
-  for (std::size_t at : {zpx::kOffSndkVolume, zpx::kOffSndaVolume}) {
-    bool failed;
-    int v = read_number(ctx, a, failed);
-    if (failed) return;
-    if (v >= 0) ctx.image[at] = volume_byte(v);
-    int d = read_number(ctx, a, failed);
-    if (failed) return;
-    if (d == 0) return report(ctx, Msg::DurationZero);
-    if (d > 0) ctx.image[at + 1] = static_cast<std::uint8_t>((d / 20) & 0xFF);
-  }
+  if (read_sound(ctx, a, zpx::kOffSndkVolume, false)) read_sound(ctx, a, zpx::kOffSndaVolume, false);
 }
 
 // SNDK / SNDA volume,duration
 void do_snd(Context& ctx, std::string_view keyword, Args a) {
-  std::size_t at;
-  if (keyword.size() >= 4 && keyword[3] == 'K') at = zpx::kOffSndkVolume;
-  else if (keyword.size() >= 4 && keyword[3] == 'A') at = zpx::kOffSndaVolume;
-  else return report(ctx, Msg::UnknownSndCode);
-  bool failed;
-  int v = read_number(ctx, a, failed);
-  if (failed) return;
-  if (v >= 0) ctx.image[at] = volume_byte(v);
-  int d = read_number(ctx, a, failed);
-  if (failed) return;
-  if (d >= 0) ctx.image[at + 1] = static_cast<std::uint8_t>((d / 20) & 0xFF);
+  if (keyword.size() >= 4 && keyword[3] == 'K') read_sound(ctx, a, zpx::kOffSndkVolume, true);
+  else if (keyword.size() >= 4 && keyword[3] == 'A') read_sound(ctx, a, zpx::kOffSndaVolume, true);
+  else report(ctx, Msg::UnknownSndCode);
 }
 
 // MOD +item,-item,...
